@@ -1,0 +1,104 @@
+#include "platform/qt_desktop.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace platform {
+namespace {
+
+QMessageBox::Icon IconOf(std::uint32_t flags) {
+  switch (flags & 0xF0) {
+    case kMbIconError: return QMessageBox::Critical;
+    case kMbIconQuestion: return QMessageBox::Question;
+    case kMbIconWarning: return QMessageBox::Warning;
+    case 0x40: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+  }
+}
+
+// "Description (*.ext)|*.ext|..." as a Qt name filter list.
+QString QtFilter(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split('|');
+  QStringList names;
+  for (int i = 0; i < parts.size(); i += 2) names << parts[i];
+  return names.join(";;");
+}
+
+bool RunFileDialog(const FileDialogSpec& spec, QFileDialog::AcceptMode mode, std::string* path) {
+  QFileDialog dialog(nullptr, QString::fromStdString(spec.title));
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(spec.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.setNameFilter(QtFilter(spec.filter));
+  dialog.setDefaultSuffix(QString::fromStdString(spec.defaultExt));
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !spec.promptOverwrite);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  *path = QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+  return true;
+}
+
+#ifndef _WIN32
+// The help page installed with the program: beside it, or in the share folder of its prefix.
+QString FindHelpPage(const std::string& helpFile) {
+  const QString page = QFileInfo(QString::fromStdString(helpFile)).completeBaseName() + ".html";
+  const QString dir = QCoreApplication::applicationDirPath();
+  for (const QString& candidate : {dir + "/" + page, dir + "/../share/veq-comport/" + page})
+    if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
+  return QString();
+}
+#endif
+
+}  // namespace
+
+QtDesktop::~QtDesktop() { delete helpViewer_; }
+
+int QtDesktop::ShowMessageBox(const std::string& text, const std::string& caption, std::uint32_t flags) {
+  const bool yesNo = (flags & 0x0F) == kMbYesNo;
+  QMessageBox box(IconOf(flags), QString::fromStdString(caption), QString::fromStdString(text),
+                  yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+  const int answer = box.exec();
+  if (!yesNo) return kIdOk;
+  return answer == QMessageBox::Yes ? kIdYes : kIdNo;
+}
+
+bool QtDesktop::OpenFileDialog(const FileDialogSpec& spec, std::string* path) {
+  return RunFileDialog(spec, QFileDialog::AcceptOpen, path);
+}
+
+bool QtDesktop::SaveFileDialog(const FileDialogSpec& spec, std::string* path) {
+  return RunFileDialog(spec, QFileDialog::AcceptSave, path);
+}
+
+bool QtDesktop::ShowHelp(const std::string& file, std::uint32_t command, std::uintptr_t data) {
+#ifdef _WIN32
+  return WinHelpA(nullptr, file.c_str(), command, data) != 0;
+#else
+  (void)command;
+  (void)data;
+  const QString page = FindHelpPage(file);
+  if (page.isEmpty()) {
+    ShowMessageBox("Cannot find the help file " + file + ".", "Help", kMbIconError | kMbOk);
+    return false;
+  }
+  if (!helpViewer_) {
+    helpViewer_ = new QTextBrowser;
+    helpViewer_->setObjectName("helpViewer");
+    helpViewer_->setAttribute(Qt::WA_DeleteOnClose);
+    helpViewer_->resize(560, 420);
+  }
+  helpViewer_->setWindowTitle("COMPort Mapping Utility Help");
+  helpViewer_->setSource(QUrl::fromLocalFile(page));
+  helpViewer_->show();
+  helpViewer_->raise();
+  return true;
+#endif
+}
+
+}  // namespace platform

@@ -1,0 +1,90 @@
+// Stand-ins for the system services, the crypto library and the machine's serial ports.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/crypto.h"
+#include "platform/registry.h"
+#include "platform/serial.h"
+#include "platform/system.h"
+
+namespace testsupport {
+
+class FakeSystemServices : public platform::SystemServices {
+ public:
+  bool queryFails = false;
+  std::uint32_t platformId = platform::kVerPlatformWin32Windows;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> restarts;  // flags, reserved
+
+  bool QueryVersion(platform::OsVersionInfo* info) override {
+    if (queryFails) return false;
+    info->majorVersion = 4;
+    info->minorVersion = 10;
+    info->platformId = platformId;
+    return true;
+  }
+  bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reserved) override {
+    restarts.emplace_back(flags, reserved);
+    return true;
+  }
+};
+
+class CountingCrypto : public platform::CryptoLibrary {
+ public:
+  int initializations = 0;
+  int terminations = 0;
+  void QmkCryptoInitialize() override { ++initializations; }
+  void QmkCryptoTerminate() override { ++terminations; }
+};
+
+// Ports that exist by COM number; every other path is missing (error 2). Records every
+// path opened; safe to use from a worker thread.
+class FakeSerialPorts : public platform::SerialPorts {
+ public:
+  explicit FakeSerialPorts(std::set<int> present = {}) : present_(std::move(present)) {}
+
+  std::unique_ptr<platform::SerialPort> Open(const std::string& devicePath, std::uint32_t* lastError) override;
+  std::vector<std::string> Opened() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return opened_;
+  }
+
+ private:
+  std::set<int> present_;
+  std::mutex mutex_;
+  std::vector<std::string> opened_;
+};
+
+// A registry that holds nothing and takes nothing: every call fails with 2.
+class EmptyRegistry : public platform::Registry {
+ public:
+  platform::RegResult OpenKey(platform::RegKey, const char*, std::uint32_t, platform::RegKey*) override {
+    return platform::kErrorFileNotFound;
+  }
+  platform::RegResult CreateKey(platform::RegKey, const char*, std::uint32_t, platform::RegKey*,
+                                std::uint32_t*) override {
+    return platform::kErrorFileNotFound;
+  }
+  platform::RegResult EnumKey(platform::RegKey, std::uint32_t, char*, std::uint32_t) override {
+    return platform::kErrorFileNotFound;
+  }
+  platform::RegResult QueryValue(platform::RegKey, const char*, std::uint32_t*, std::uint8_t*,
+                                 std::uint32_t*) override {
+    return platform::kErrorFileNotFound;
+  }
+  platform::RegResult SetValue(platform::RegKey, const char*, std::uint32_t, const std::uint8_t*,
+                               std::uint32_t) override {
+    return platform::kErrorFileNotFound;
+  }
+  platform::RegResult DeleteKey(platform::RegKey, const char*) override { return platform::kErrorFileNotFound; }
+  platform::RegResult DeleteValue(platform::RegKey, const char*) override { return platform::kErrorFileNotFound; }
+  platform::RegResult CloseKey(platform::RegKey) override { return platform::kErrorFileNotFound; }
+};
+
+}  // namespace testsupport

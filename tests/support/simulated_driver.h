@@ -1,0 +1,44 @@
+// Stands in for the virtual serial port driver behind its two control codes: records every
+// firmware block and reboot request, and can refuse a chosen block or the reboot.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/serial.h"
+
+namespace testsupport {
+
+constexpr std::uint32_t kIoctlDeviceReboot = 3000;
+constexpr std::uint32_t kIoctlFirmwareBlock = 3001;
+
+struct RecordedBlock {
+  std::string devicePath;
+  std::uint32_t index;
+  std::vector<std::uint8_t> data;  // the 1024 data bytes
+};
+
+class SimulatedDriver : public platform::DriverControl {
+ public:
+  bool Control(const std::string& devicePath, std::uint32_t code, const void* input, std::uint32_t inputSize,
+               std::uint32_t* lastError) override;
+
+  // The block with this index, or the reboot, is refused with the given error.
+  void RefuseBlock(std::uint32_t index, std::uint32_t error = platform::kSerialErrorGenFailure);
+  void RefuseReboot(std::uint32_t error = platform::kSerialErrorGenFailure);
+
+  std::vector<RecordedBlock> Blocks();
+  std::vector<std::string> Reboots();
+
+ private:
+  std::mutex mutex_;
+  std::optional<std::pair<std::uint32_t, std::uint32_t>> refusedBlock_;
+  std::optional<std::uint32_t> refusedReboot_;
+  std::vector<RecordedBlock> blocks_;
+  std::vector<std::string> reboots_;
+};
+
+}  // namespace testsupport
