@@ -1,0 +1,45 @@
+// A store over a fresh stand-in registry file and a window without a display.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/registry_sqlite.h"
+#include "store/fake_window.h"
+#include "store/port_manager.h"
+#include "support/faulty_registry.h"
+#include "support/registry_builder.h"
+#include "support/registry_snapshot.h"
+#include "support/temp_dir.h"
+
+using testsupport::MappingValues;
+
+class StoreFixture : public ::testing::Test {
+ protected:
+  StoreFixture();
+
+  void WriteMapping(const std::string& subKey, const MappingValues& values) {
+    ASSERT_TRUE(builder->WriteMapping(subKey, values)) << subKey;
+  }
+  void CreateKey(const std::string& path) { ASSERT_TRUE(builder->CreateKey(path)) << path; }
+  void DeleteKeyPath(const std::string& parent, const std::string& subKey) {
+    ASSERT_TRUE(builder->DeleteKey(parent, subKey)) << subKey;
+  }
+  bool KeyExists(const std::string& path) { return builder->KeyExists(path); }
+  // Creates the store on the window and runs OpenRegistry (and LoadPorts).
+  bool Open();
+  bool OpenAndLoad();
+
+  std::string Snapshot() { return testsupport::RegistrySnapshot(dir.File("registry.db")); }
+  TTorl7370PortManager& store() { return *window.store; }
+  TTorl7370PortEntry* Port(int n) { return window.store->ports[n]; }
+
+  testsupport::TempDir dir;
+  std::unique_ptr<platform::SqliteRegistry> registry;
+  std::unique_ptr<testsupport::RegistryBuilder> builder;
+  // What the store works on: the file, through a wrapper that can fail chosen calls.
+  std::unique_ptr<testsupport::FaultyRegistry> faulty;
+  FakeWindow window;
+};
