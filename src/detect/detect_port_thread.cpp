@@ -1,0 +1,42 @@
+#include "detect/detect_port_thread.h"
+
+#include <string>
+#include <system_error>
+
+std::unique_ptr<TDetectPortThrd> TDetectPortThrd::Create(DetectPortWindowOps& window, PortTable& ports,
+                                                         platform::SerialPorts& serial,
+                                                         std::chrono::milliseconds presentWait) {
+  std::unique_ptr<TDetectPortThrd> worker(new TDetectPortThrd(window, ports, serial, presentWait));
+  try {
+    worker->thread_ = std::thread(&TDetectPortThrd::Execute, worker.get());
+  } catch (const std::system_error&) {
+    return nullptr;
+  }
+  return worker;
+}
+
+TDetectPortThrd::TDetectPortThrd(DetectPortWindowOps& window, PortTable& ports, platform::SerialPorts& serial,
+                                 std::chrono::milliseconds presentWait)
+    : window_(window), ports_(ports), serial_(serial), presentWait_(presentWait) {}
+
+TDetectPortThrd::~TDetectPortThrd() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void TDetectPortThrd::Execute() {
+  for (int i = 1; i <= 255; ++i) {
+    window_.StepProgress();
+    if (ports_[i] != nullptr) continue;
+    std::uint32_t lastError = 0;
+    std::unique_ptr<platform::SerialPort> port = serial_.Open("\\\\.\\COM" + std::to_string(i), &lastError);
+    if (port) {
+      ports_[i] = PORT_PRESENT;
+      std::this_thread::sleep_for(presentWait_);
+    } else if (lastError != platform::kSerialErrorFileNotFound) {
+      // Open elsewhere, or refused for another reason: the port exists.
+      ports_[i] = PORT_PRESENT;
+    }
+  }
+  window_.SetDetectFinished();
+  finished_ = true;
+}

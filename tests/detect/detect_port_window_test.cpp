@@ -1,0 +1,98 @@
+// The detection window offscreen: its layout, the dots, the progress bar, and that it
+// closes by itself right after the sweep.
+#include <QDir>
+#include <QtTest>
+
+#include "detect/detect_port_window.h"
+#include "store/port_manager.h"
+#include "support/fake_platform.h"
+
+namespace {
+
+// A serial layer that takes a while to answer, so the window can be seen mid-sweep.
+class SlowPorts : public platform::SerialPorts {
+ public:
+  std::unique_ptr<platform::SerialPort> Open(const std::string&, std::uint32_t* lastError) override {
+    QThread::msleep(2);
+    *lastError = platform::kSerialErrorFileNotFound;
+    return nullptr;
+  }
+};
+
+// A store of its own for the window, with nothing loaded.
+struct PortMapperStub {
+  testsupport::EmptyRegistry registry;
+  TTorl7370PortManager store{nullptr, registry};
+};
+
+}  // namespace
+
+class DetectWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void layoutAsDrawn() {
+    testsupport::FakeSerialPorts serial;
+    PortMapperStub stub;
+    TfrmDetectPort window(stub.store, serial, std::chrono::milliseconds(0));
+    QCOMPARE(window.windowTitle(), QString("VEQ COMPort Mapping Utility for Windows95/98/Me"));
+    QCOMPARE(window.size(), QSize(461, 58));
+    QCOMPARE(window.stxtDetectingPort->text(), QString("               Detecting Port  "));
+    QVERIFY(window.stxtDetectingPort->font().bold());
+    QCOMPARE(window.stxtDetectingPort->font().pixelSize(), 20);
+    QCOMPARE(window.stxtDetectPortDot->font().pixelSize(), 30);
+    QCOMPARE(window.pbrDetectingPort->maximum(), 256);
+    QCOMPARE(window.tmDetectPort->interval(), 200);
+    QVERIFY(!(window.windowFlags() & Qt::WindowCloseButtonHint));
+    window.exec();
+  }
+
+  void sweepsShowsDotsAndClosesWithinOneTick() {
+    SlowPorts serial;
+    PortMapperStub stub;
+    TfrmDetectPort window(stub.store, serial, std::chrono::milliseconds(0));
+    QStringList dots;
+    int dotCountAtFinish = -1;
+    bool screenshot = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] {
+      if (!dots.contains(window.stxtDetectPortDot->text())) dots << window.stxtDetectPortDot->text();
+      if (!screenshot && window.pbrDetectingPort->value() > 100) {
+        const QString dir = qEnvironmentVariable("VEQ_SCREENSHOT_DIR", "screenshots");
+        QDir().mkpath(dir);
+        QVERIFY(window.grab().save(dir + "/detect-window.png"));
+        screenshot = true;
+      }
+      if (window.DetectFinished == 1 && dotCountAtFinish < 0) dotCountAtFinish = window.DotCount;
+    });
+    watch.start(5);
+    window.exec();
+    QVERIFY(screenshot);
+    QCOMPARE(window.DetectFinished, 1);
+    QCOMPARE(window.pbrDetectingPort->value(), 255);
+    // The first tick after the sweep closed the window: one tick, not more.
+    QVERIFY(dotCountAtFinish >= 0);
+    QCOMPARE(window.DotCount, (dotCountAtFinish + 1) % 16);
+    QVERIFY(dots.contains("."));
+    for (int i = 0; i < 256; ++i) QCOMPARE(stub.store.ports[i], nullptr);
+  }
+
+  void dotsRunThroughFifteenLengthsThenEmpty() {
+    testsupport::FakeSerialPorts serial;
+    PortMapperStub stub;
+    TfrmDetectPort window(stub.store, serial, std::chrono::milliseconds(0));
+    window.tmDetectPort->stop();
+    QStringList seen;
+    for (int i = 0; i < 17; ++i) {
+      window.tmDetectPortTimer();
+      seen << window.stxtDetectPortDot->text();
+    }
+    QCOMPARE(seen[0], QString("."));
+    QCOMPARE(seen[14], QString(15, '.'));
+    QCOMPARE(seen[15], QString());
+    QCOMPARE(seen[16], QString("."));
+  }
+};
+
+QTEST_MAIN(DetectWindowTest)
+#include "detect_port_window_test.moc"
