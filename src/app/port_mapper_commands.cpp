@@ -1,0 +1,244 @@
+// What the user does with the selected port: the editing events and the commands.
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include "app/port_mapper_window.h"
+#include "app/port_tree_item.h"
+#include "platform/address.h"
+#include "store/device_models.h"
+#include "store/error_codes.h"
+#include "store/mapping_file.h"
+#include "store/port_manager.h"
+#include "store/port_records.h"
+
+namespace {
+
+// The memo's length as the port's description counts it: a line break is CR LF.
+int DescriptionLength(const QString& text) { return text.length() + text.count('\n'); }
+constexpr int kMemoLimit = 255;
+// The longest path the file commands take, as the platform's file calls do.
+constexpr std::size_t kMaxPathChars = 259;
+
+}  // namespace
+
+void TfrmPortMapper7370::ConnectCommands() {
+  connect(mniFileImport, &QAction::triggered, this, &TfrmPortMapper7370::mniFileImportClick);
+  connect(mniFileExport, &QAction::triggered, this, &TfrmPortMapper7370::mniFileExportClick);
+  connect(mniFileExit, &QAction::triggered, this, &TfrmPortMapper7370::mniFileExitClick);
+  connect(mniHelpContent, &QAction::triggered, this, &TfrmPortMapper7370::mniHelpContentClick);
+  connect(mniHelpAbout, &QAction::triggered, this, &TfrmPortMapper7370::mniHelpAboutClick);
+  connect(pbtnExit, &QPushButton::clicked, this, &TfrmPortMapper7370::pbtnExitClick);
+  connect(pbtnApply, &QPushButton::clicked, this, &TfrmPortMapper7370::pbtnApplyClick);
+  connect(pbtnDelete, &QPushButton::clicked, this, &TfrmPortMapper7370::pbtnDeleteClick);
+  connect(pbtnUnusedAddAll, &QPushButton::clicked, this, &TfrmPortMapper7370::pbtnUnusedAddAllClick);
+  // Only the user's own choices count as edits: the activated signals, not the changes
+  // the program makes when it shows a port.
+  connect(cbxSelectedDevType, &QComboBox::activated, this, &TfrmPortMapper7370::OnCBxSelectedDevTypeChange);
+  connect(cbxServerIPAddress, &QComboBox::activated, this, &TfrmPortMapper7370::OnCBxServerIPAddrChange);
+  connect(cbxServerIPAddress->lineEdit(), &QLineEdit::textEdited, this,
+          &TfrmPortMapper7370::OnCBxServerIPAddrChange);
+  connect(cbxServerPort, &QComboBox::activated, this, &TfrmPortMapper7370::OnCBxServerPortChange);
+  connect(cbxSecuritySelect, &QComboBox::activated, this, &TfrmPortMapper7370::cbxSecuritySelectChange);
+  // The box counts as clicked whenever its state changes, by the user or the program.
+  connect(chkbxAutoReconn, &QCheckBox::toggled, this, &TfrmPortMapper7370::chkbxAutoReconnClick);
+  connect(memoPort, &QPlainTextEdit::textChanged, this, &TfrmPortMapper7370::LimitMemo);
+  cbxServerIPAddress->lineEdit()->installEventFilter(this);
+  memoPort->installEventFilter(this);
+}
+
+bool TfrmPortMapper7370::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    // Keys that type nothing (arrows, shifts) are no key presses for the filters.
+    if (!key->text().isEmpty()) {
+      if (watched == cbxServerIPAddress->lineEdit()) return OnCBxServerIPAddrKeyPreess(key->text());
+      if (watched == memoPort) OnMemoPortKeyPress();
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+TTorl7370PortEntry* TfrmPortMapper7370::SelectedPort() {
+  TTorl7370Port* record = SelectedRecord();
+  return record != nullptr && !record->IsCategory() ? static_cast<TTorl7370PortEntry*>(record) : nullptr;
+}
+
+void TfrmPortMapper7370::MarkModified(TTorl7370PortEntry& port) {
+  if (port.IsModified()) return;
+  port.flags |= kPortModifiedFlag;
+  RefreshApplyState(port);
+}
+
+bool TfrmPortMapper7370::OnCBxServerIPAddrKeyPreess(const QString& typed) {
+  TTorl7370PortEntry* port = SelectedPort();
+  if (port == nullptr) return false;
+  const ushort c = typed.at(0).unicode();
+  if (c > 0x20 && c != '.' && (c < '0' || c > '9')) return true;
+  if (c == '\r') {
+    pbtnApplyClick();
+    return true;
+  }
+  MarkModified(*port);
+  return false;
+}
+
+void TfrmPortMapper7370::OnMemoPortKeyPress() {
+  if (TTorl7370PortEntry* port = SelectedPort()) MarkModified(*port);
+}
+
+void TfrmPortMapper7370::LimitMemo() {
+  const QString text = memoPort->toPlainText();
+  if (DescriptionLength(text) <= kMemoLimit) {
+    lastMemoText_ = text;
+    return;
+  }
+  const int cursor = memoPort->textCursor().position() - (text.length() - lastMemoText_.length());
+  const QSignalBlocker blocker(memoPort);
+  memoPort->setPlainText(lastMemoText_);
+  QTextCursor restored = memoPort->textCursor();
+  restored.setPosition(qBound(0, cursor, lastMemoText_.length()));
+  memoPort->setTextCursor(restored);
+}
+
+void TfrmPortMapper7370::OnCBxServerIPAddrChange() {
+  TTorl7370PortEntry* port = SelectedPort();
+  if (port == nullptr) return;
+  port->flags |= kPortModifiedFlag;
+  RefreshApplyState(*port);
+}
+
+void TfrmPortMapper7370::OnCBxServerPortChange() { OnCBxServerIPAddrChange(); }
+
+void TfrmPortMapper7370::chkbxAutoReconnClick() {
+  TTorl7370PortEntry* port = SelectedPort();
+  if (port == nullptr || (chkbxAutoReconn->isChecked() ? 1u : 0u) == port->autoReconnEdit) return;
+  MarkModified(*port);
+}
+
+void TfrmPortMapper7370::OnCBxSelectedDevTypeChange() {
+  if (SelectedRecord() == nullptr) return;
+  cbxServerPort->clear();
+  if (cbxSelectedDevType->currentIndex() < 0) return;
+  const std::int32_t m = cbxSelectedDevType->currentIndex() + 1;
+  store->selectedModel = m;
+  FillDevicePorts(m);
+  if (m == kModelTorl7370S || m == kModelTorl7371S) {
+    cbxSecuritySelect->setCurrentIndex(0);
+    btnSecurityPassword->setEnabled(false);
+    pnlSecurityCtrl->show();
+    if (TTorl7370PortEntry* port = SelectedPort()) {
+      cbxSecuritySelect->setCurrentIndex(static_cast<int>(port->secMethodEdit));
+      btnSecurityPassword->setEnabled(cbxSecuritySelect->currentIndex() != 0);
+    }
+  } else {
+    pnlSecurityCtrl->hide();
+  }
+  cbxServerPort->setCurrentIndex(0);
+  OnCBxServerPortChange();
+}
+
+void TfrmPortMapper7370::cbxSecuritySelectChange() {
+  TTorl7370PortEntry* port = SelectedPort();
+  if (port == nullptr) return;
+  const int index = cbxSecuritySelect->currentIndex();
+  if (port->kind == KIND_UNUSED) {
+    btnSecurityPassword->setEnabled(index != 0);
+  } else if (port->modelCode == 0xA370 || port->modelCode == 0xA371) {
+    port->secMethodEdit = static_cast<std::uint32_t>(index);
+    btnSecurityPassword->setEnabled(index != 0);
+  } else {
+    return;
+  }
+  MarkModified(*port);
+}
+
+void TfrmPortMapper7370::pbtnApplyClick() {
+  ApplyResult = 0;
+  TTorl7370Port* record = SelectedRecord();
+  if (record == nullptr) {
+    ApplyResult = -1;
+    return;
+  }
+  record->CollectEdits();
+  if (record->IsCategory()) return;
+  auto& port = static_cast<TTorl7370PortEntry&>(*record);
+  if (!port.CheckAddress()) {
+    port.RevertEdits();
+    ApplyResult = -2;
+    return;
+  }
+  if (!port.CheckDuplicate()) {
+    port.RevertEdits();
+    ApplyResult = -3;
+    return;
+  }
+  port.ipAddress = platform::InetAddr(port.ipText);
+  port.devicePort = port.devicePortEdit;
+  port.autoReconn = port.autoReconnEdit;
+  port.secMethod = port.secMethodEdit;
+  port.secUserKey = port.secUserKeyEdit;
+  if (pbtnApply->text() == "Apply") {
+    port.UpdatePortData();
+  } else if (IsModelKind(store->selectedModel) && store->modelHeaders[store->selectedModel] != nullptr) {
+    port.AddToModel(store->modelHeaders[store->selectedModel]);
+  }
+}
+
+void TfrmPortMapper7370::pbtnDeleteClick() {
+  TTorl7370PortEntry* port = SelectedPort();
+  if (port == nullptr) return;
+  port->CollectEdits();
+  port->RemoveMapping();
+  port->flags |= kPortModifiedFlag;
+  RefreshApplyState(*port);
+}
+
+void TfrmPortMapper7370::pbtnUnusedAddAllClick() {
+  const std::int32_t model = store->selectedModel;
+  const std::int32_t count = DevicePortCount(model);
+  if (count == 0) return;
+  const QString address = cbxServerIPAddress->currentText();
+  const QString memo = memoPort->toPlainText();
+  const bool reconnect = chkbxAutoReconn->isChecked();
+  const int security = cbxSecuritySelect->currentIndex();
+  const bool secure = model == kModelTorl7370S || model == kModelTorl7371S;
+  for (std::int32_t i = 0; i < count; ++i) {
+    TTorl7370PortEntry* port = SelectedPort();
+    if (port == nullptr || port->kind != KIND_UNUSED) return;
+    cbxServerPort->setCurrentIndex(i);
+    cbxServerIPAddress->setEditText(address);
+    memoPort->setPlainText(memo);
+    chkbxAutoReconn->setChecked(reconnect);
+    if (secure) cbxSecuritySelect->setCurrentIndex(security);
+    pbtnApplyClick();
+    if (ApplyResult == -1 || ApplyResult == -2) return;
+  }
+}
+
+void TfrmPortMapper7370::mniFileImportClick() {
+  std::string path;
+  if (!services_.desktop.OpenFileDialog(dlgopenImportFile, &path)) return;
+  MappingFile file;
+  if (path.size() > kMaxPathChars || !file.OpenForImport(path)) {
+    ShowWindowMessage("Open Import File Fail", platform::kMbIconError | platform::kMbOk);
+    return;
+  }
+  ErrorCode = store->ImportMappings(file);
+  if (ErrorCode != PMERR_NONE) ShowErrorMessage();
+  file.Close();
+}
+
+void TfrmPortMapper7370::mniFileExportClick() {
+  std::string path;
+  if (!services_.desktop.SaveFileDialog(dlgsaveExportFile, &path)) return;
+  MappingFile file;
+  if (path.size() > kMaxPathChars || !file.OpenForExport(path)) {
+    ShowWindowMessage("Open Export File Fail", platform::kMbIconError | platform::kMbOk);
+    return;
+  }
+  std::uint32_t code = store->ExportMappings(file);
+  // A file that could not be written to its end is no export: say so.
+  if (!file.Close() && code == PMERR_NONE) code = PMERR_EXPORT_OPEN;
+  ErrorCode = code;
+  if (ErrorCode != PMERR_NONE) ShowErrorMessage();
+}
