@@ -1,6 +1,8 @@
 #include "detect/detect_port_thread.h"
 
-#include <string>
+#include "store/driver_interface.h"
+
+#include <cstdio>
 #include <system_error>
 
 std::unique_ptr<TDetectPortThrd> TDetectPortThrd::Create(DetectPortWindowOps& window, PortTable& ports,
@@ -27,8 +29,10 @@ void TDetectPortThrd::Execute() {
   for (int i = 1; i <= 255; ++i) {
     window_.StepProgress();
     if (ports_[i] != nullptr) continue;
+    char path[16];
+    std::snprintf(path, sizeof path, kComNumberPathFormat, i);
     std::uint32_t lastError = 0;
-    std::unique_ptr<platform::SerialPort> port = serial_.Open("\\\\.\\COM" + std::to_string(i), &lastError);
+    std::unique_ptr<platform::SerialPort> port = serial_.Open(path, &lastError);
     if (port) {
       ports_[i] = PORT_PRESENT;
       std::this_thread::sleep_for(presentWait_);

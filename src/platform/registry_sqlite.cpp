@@ -22,7 +22,8 @@ namespace {
 
 constexpr std::int64_t kRootId = 1;
 constexpr std::uint32_t kApplicationId = 0x56455152;  // "VEQR" in the file header
-constexpr int kBusyTimeoutMs = 5000;
+// Another instance may hold the file for a whole import; a call waits that long rather than fail.
+constexpr int kBusyTimeoutMs = 30000;
 constexpr std::size_t kMaxKeyNameLength = 255;        // so a name always fits RegEnumKeyA's 256 bytes
 // Access bits that ask for changes (KEY_SET_VALUE, KEY_CREATE_SUB_KEY, KEY_CREATE_LINK,
 // DELETE, WRITE_DAC, WRITE_OWNER, GENERIC_ALL, GENERIC_WRITE).

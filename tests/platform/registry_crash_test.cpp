@@ -16,6 +16,9 @@
 
 namespace {
 
+// Each step is three changes; enough for the two writers to interleave many times.
+constexpr std::uint32_t kStepsPerWriter = 500;
+
 using ::testing::ElementsAre;
 using platform::RegKey;
 using platform::SqliteRegistry;
@@ -125,7 +128,7 @@ TEST(RegistryCrashTest, KilledWriterKeepsEveryAcknowledgedWrite) {
   const RegKey key = Create(*registry, own);
   const RegKey shared = Create(*registry, "Hardware\\DeviceMap\\SerialComm");
   if (key == platform::kInvalidKey || shared == platform::kInvalidKey) _exit(3);
-  for (std::uint32_t i = 0; i < 1500; ++i) {
+  for (std::uint32_t i = 0; i < kStepsPerWriter; ++i) {
     const std::string scratch = "Shared\\S" + std::to_string(i % 10);
     const RegKey made = Create(*registry, scratch);
     if (SetDword(*registry, key, "V" + std::to_string(i), i) != 0 ||
@@ -170,7 +173,7 @@ TEST(RegistryCrashTest, TwoProcessesWritingOneFileAtOnceBothSucceed) {
   EXPECT_THAT(Subkeys(*registry, Create(*registry, "Shared")), ElementsAre());
   for (int writer = 0; writer < 2; ++writer) {
     const RegKey key = Create(*registry, "Enum\\OLMXV1X\\W" + std::to_string(writer));
-    for (std::uint32_t i = 0; i < 1500; ++i) {
+    for (std::uint32_t i = 0; i < kStepsPerWriter; ++i) {
       std::uint32_t value = 0;
       ASSERT_EQ(ReadDword(*registry, key, "V" + std::to_string(i), &value), 0);
       ASSERT_EQ(value, i);
@@ -178,7 +181,7 @@ TEST(RegistryCrashTest, TwoProcessesWritingOneFileAtOnceBothSucceed) {
   }
   std::uint32_t last = 0;
   ASSERT_EQ(ReadDword(*registry, Create(*registry, "Hardware\\DeviceMap\\SerialComm"), "Last", &last), 0);
-  EXPECT_EQ(last % 100000, 1499u);
+  EXPECT_EQ(last % 100000, kStepsPerWriter - 1);
 }
 
 }  // namespace

@@ -182,14 +182,14 @@ TEST_F(SerialLayer, DriverControlCodesReachTheDriverStandingInItsPlace) {
   auto port = Open("\\\\.\\COM5", &error);
   ASSERT_NE(port, nullptr);
   std::uint8_t block[1028] = {0x07, 0x00, 0x00, 0x00, 0xAB};
-  EXPECT_TRUE(port->DeviceIoControl(testsupport::kIoctlFirmwareBlock, block, sizeof block));
-  EXPECT_TRUE(port->DeviceIoControl(testsupport::kIoctlDeviceReboot, nullptr, 0));
+  EXPECT_TRUE(port->DeviceIoControl(IOCTL_FIRMWARE_BLOCK, block, sizeof block));
+  EXPECT_TRUE(port->DeviceIoControl(IOCTL_DEVICE_REBOOT, nullptr, 0));
   driver.RefuseBlock(8, 31);
   block[0] = 8;
-  EXPECT_FALSE(port->DeviceIoControl(testsupport::kIoctlFirmwareBlock, block, sizeof block));
+  EXPECT_FALSE(port->DeviceIoControl(IOCTL_FIRMWARE_BLOCK, block, sizeof block));
   EXPECT_EQ(port->LastError(), 31u);
   driver.RefuseReboot(5);
-  EXPECT_FALSE(port->DeviceIoControl(testsupport::kIoctlDeviceReboot, nullptr, 0));
+  EXPECT_FALSE(port->DeviceIoControl(IOCTL_DEVICE_REBOOT, nullptr, 0));
   EXPECT_EQ(port->LastError(), 5u);
   EXPECT_FALSE(port->DeviceIoControl(1234, nullptr, 0));
   EXPECT_EQ(port->LastError(), kSerialErrorInvalidFunction);
@@ -206,6 +206,6 @@ TEST_F(SerialLayer, DriverControlCodesReachTheDriverStandingInItsPlace) {
   port.reset();
   auto bare = plain->Open("\\\\.\\COM5", &error);
   ASSERT_NE(bare, nullptr);
-  EXPECT_FALSE(bare->DeviceIoControl(testsupport::kIoctlDeviceReboot, nullptr, 0));
+  EXPECT_FALSE(bare->DeviceIoControl(IOCTL_DEVICE_REBOOT, nullptr, 0));
   EXPECT_EQ(bare->LastError(), kSerialErrorInvalidFunction);
 }

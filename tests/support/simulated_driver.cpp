@@ -1,15 +1,13 @@
 #include "support/simulated_driver.h"
 
-namespace testsupport {
+#include <cstring>
 
-namespace {
-constexpr std::uint32_t kBlockSize = 1028;
-}
+namespace testsupport {
 
 bool SimulatedDriver::Control(const std::string& devicePath, std::uint32_t code, const void* input,
                               std::uint32_t inputSize, std::uint32_t* lastError) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (code == kIoctlDeviceReboot) {
+  if (code == IOCTL_DEVICE_REBOOT) {
     reboots_.push_back(devicePath);
     if (refusedReboot_) {
       *lastError = *refusedReboot_;
@@ -17,11 +15,11 @@ bool SimulatedDriver::Control(const std::string& devicePath, std::uint32_t code,
     }
     return true;
   }
-  if (code == kIoctlFirmwareBlock && input != nullptr && inputSize == kBlockSize) {
-    const auto* bytes = static_cast<const std::uint8_t*>(input);
-    const std::uint32_t index = static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-                                static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-    blocks_.push_back({devicePath, index, std::vector<std::uint8_t>(bytes + 4, bytes + kBlockSize)});
+  if (code == IOCTL_FIRMWARE_BLOCK && input != nullptr && inputSize == sizeof(FirmwareBlock)) {
+    FirmwareBlock block;
+    std::memcpy(&block, input, sizeof block);
+    const std::uint32_t index = block.Index();
+    blocks_.push_back({devicePath, index, std::vector<std::uint8_t>(block.Data, block.Data + sizeof block.Data)});
     if (refusedBlock_ && refusedBlock_->first == index) {
       *lastError = refusedBlock_->second;
       return false;

@@ -9,11 +9,9 @@
 #include <vector>
 
 #include "platform/serial.h"
+#include "store/driver_interface.h"
 
 namespace testsupport {
-
-constexpr std::uint32_t kIoctlDeviceReboot = 3000;
-constexpr std::uint32_t kIoctlFirmwareBlock = 3001;
 
 struct RecordedBlock {
   std::string devicePath;

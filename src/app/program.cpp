@@ -1,0 +1,29 @@
+#include "app/program.h"
+
+#include <memory>
+#include <string>
+
+#include "app/port_mapper_window.h"
+#include "platform/services.h"
+
+int RunProgram(QApplication& application, platform::Desktop& desktop) {
+  std::string failure;
+  std::unique_ptr<platform::Registry> registry = platform::OpenSystemRegistry(&failure);
+  if (!registry) {
+    // The registry file itself is unusable: one message, and the window never comes.
+    desktop.ShowMessageBox(failure, kMainWindowCaption, platform::kMbIconError | platform::kMbOk);
+    return 0;
+  }
+  std::unique_ptr<platform::SystemServices> system = platform::CreateSystemServices();
+  std::unique_ptr<platform::CryptoLibrary> crypto = platform::CreateCryptoLibrary();
+  std::unique_ptr<platform::SerialPorts> serial = platform::CreateSystemSerialPorts();
+  platform::Services services{*registry, *system, desktop, *crypto, *serial};
+
+  TfrmPortMapper7370 window(services);
+  window.OnFormCreate();
+  if (!window.Terminated()) {
+    window.show();
+    application.exec();
+  }
+  return 0;
+}
