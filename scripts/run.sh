@@ -3,5 +3,5 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh"
+"$root/scripts/build.sh" veq-comport-mapper
 exec "${BUILD_DIR:-$root/build}/src/app/veq-comport-mapper" "$@"

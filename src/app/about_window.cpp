@@ -65,4 +65,8 @@ TfrmAbout::TfrmAbout(QWidget* owner)
   CenterOn(this, owner);
 }
 
+TfrmAbout::~TfrmAbout() {
+  if (frmAbout == this) frmAbout = nullptr;
+}
+
 void TfrmAbout::pbtnAboutOKClick() { close(); }

@@ -11,6 +11,7 @@ class TfrmAbout : public QDialog {
 
  public:
   explicit TfrmAbout(QWidget* owner);
+  ~TfrmAbout() override;
 
   QWidget* pnlAboutBmp;
   QLabel* imgAboutBmp;
