@@ -34,8 +34,8 @@ class Desktop {
   // MessageBoxA without an owner window; returns kIdOk, kIdYes or kIdNo.
   virtual int ShowMessageBox(const std::string& text, const std::string& caption, std::uint32_t flags) = 0;
   // The open and save dialogs; false when the user cancels.
-  virtual bool OpenFileDialog(const FileDialogSpec& spec, std::string* path) = 0;
-  virtual bool SaveFileDialog(const FileDialogSpec& spec, std::string* path) = 0;
+  virtual bool OpenFileDialog(const FileDialogSpec& request, std::string* path) = 0;
+  virtual bool SaveFileDialog(const FileDialogSpec& request, std::string* path) = 0;
   // WinHelpA without an owner; the result is not examined by callers.
   virtual bool ShowHelp(const std::string& file, std::uint32_t command, std::uintptr_t data) = 0;
 };

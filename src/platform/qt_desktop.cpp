@@ -32,13 +32,13 @@ QString QtFilter(const std::string& filter) {
   return names.join(";;");
 }
 
-bool RunFileDialog(const FileDialogSpec& spec, QFileDialog::AcceptMode mode, std::string* path) {
-  QFileDialog dialog(nullptr, QString::fromStdString(spec.title));
+bool RunFileDialog(const FileDialogSpec& request, QFileDialog::AcceptMode mode, std::string* path) {
+  QFileDialog dialog(nullptr, QString::fromStdString(request.title));
   dialog.setAcceptMode(mode);
-  dialog.setFileMode(spec.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-  dialog.setNameFilter(QtFilter(spec.filter));
-  dialog.setDefaultSuffix(QString::fromStdString(spec.defaultExt));
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, !spec.promptOverwrite);
+  dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.setNameFilter(QtFilter(request.filter));
+  dialog.setDefaultSuffix(QString::fromStdString(request.defaultExt));
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.promptOverwrite);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   *path = QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
   return true;
@@ -68,12 +68,12 @@ int QtDesktop::ShowMessageBox(const std::string& text, const std::string& captio
   return answer == QMessageBox::Yes ? kIdYes : kIdNo;
 }
 
-bool QtDesktop::OpenFileDialog(const FileDialogSpec& spec, std::string* path) {
-  return RunFileDialog(spec, QFileDialog::AcceptOpen, path);
+bool QtDesktop::OpenFileDialog(const FileDialogSpec& request, std::string* path) {
+  return RunFileDialog(request, QFileDialog::AcceptOpen, path);
 }
 
-bool QtDesktop::SaveFileDialog(const FileDialogSpec& spec, std::string* path) {
-  return RunFileDialog(spec, QFileDialog::AcceptSave, path);
+bool QtDesktop::SaveFileDialog(const FileDialogSpec& request, std::string* path) {
+  return RunFileDialog(request, QFileDialog::AcceptSave, path);
 }
 
 bool QtDesktop::ShowHelp(const std::string& file, std::uint32_t command, std::uintptr_t data) {

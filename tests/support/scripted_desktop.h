@@ -37,11 +37,11 @@ class ScriptedDesktop : public platform::Desktop {
     answers.pop_front();
     return answer;
   }
-  bool OpenFileDialog(const platform::FileDialogSpec& spec, std::string* path) override {
-    return Dialog(spec, path);
+  bool OpenFileDialog(const platform::FileDialogSpec& request, std::string* path) override {
+    return Dialog(request, path);
   }
-  bool SaveFileDialog(const platform::FileDialogSpec& spec, std::string* path) override {
-    return Dialog(spec, path);
+  bool SaveFileDialog(const platform::FileDialogSpec& request, std::string* path) override {
+    return Dialog(request, path);
   }
   bool ShowHelp(const std::string& file, std::uint32_t, std::uintptr_t) override {
     helpFiles.push_back(file);
@@ -49,8 +49,8 @@ class ScriptedDesktop : public platform::Desktop {
   }
 
  private:
-  bool Dialog(const platform::FileDialogSpec& spec, std::string* path) {
-    dialogs.push_back(spec);
+  bool Dialog(const platform::FileDialogSpec& request, std::string* path) {
+    dialogs.push_back(request);
     if (dialogPaths.empty()) return false;
     *path = dialogPaths.front();
     dialogPaths.pop_front();
