@@ -9,7 +9,8 @@
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
-  QApplication::setApplicationDisplayName("VEQ COMPort Mapping Utility");
+  // The name the task bar shows; a display name would also be appended to every window title.
+  QApplication::setApplicationName("VEQ COMPort Mapping Utility");
   QApplication::setStyle(QStyleFactory::create("Windows"));
   QApplication::setFont(WindowFont());
   platform::QtDesktop desktop;
