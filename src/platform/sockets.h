@@ -23,6 +23,9 @@ class Socket {
   virtual int Receive(void* buffer, int size) = 0;
   // select for reading: 1 readable, 0 nothing within timeoutMs, -1 the wait failed.
   virtual int WaitReadable(int timeoutMs) = 0;
+  // Cuts the connection both ways; safe from another thread while a call waits on it,
+  // which then returns at once.
+  virtual void Shutdown() = 0;
 };
 
 class Network {

@@ -77,6 +77,8 @@ class PosixSocket : public Socket {
     return ready < 0 ? -1 : ready > 0 ? 1 : 0;
   }
 
+  void Shutdown() override { shutdown(fd_, SHUT_RDWR); }
+
  private:
   int fd_;
 };

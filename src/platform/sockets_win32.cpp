@@ -61,6 +61,8 @@ class Win32Socket : public Socket {
     return ready == SOCKET_ERROR ? -1 : ready > 0 ? 1 : 0;
   }
 
+  void Shutdown() override { shutdown(handle_, SD_BOTH); }
+
  private:
   SOCKET handle_;
 };
