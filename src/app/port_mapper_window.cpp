@@ -19,9 +19,9 @@
 TfrmPortMapper7370* frmPortMapper7370 = nullptr;
 
 const platform::FileDialogSpec TfrmPortMapper7370::dlgopenImportFile = {
-    "Import", "cpm", "COMPort mapping file (*.cpm)|*.cpm", true, false};
+    "Import", "cpm", "COMPort mapping file (*.cpm)|*.cpm", true, false, ""};
 const platform::FileDialogSpec TfrmPortMapper7370::dlgsaveExportFile = {
-    "Export", "cpm", "COMPort mapping file (*.cpm)|*.cpm", false, true};
+    "Export", "cpm", "COMPort mapping file (*.cpm)|*.cpm", false, true, ""};
 
 namespace {
 

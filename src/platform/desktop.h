@@ -26,6 +26,7 @@ struct FileDialogSpec {
   std::string filter;      // "Description (*.ext)|*.ext"
   bool mustExist = false;         // open: the file must exist
   bool promptOverwrite = false;   // save: ask before overwriting
+  std::string directory;          // where the dialog starts; empty: wherever it likes
 };
 
 class Desktop {

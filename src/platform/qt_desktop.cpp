@@ -38,6 +38,7 @@ bool RunFileDialog(const FileDialogSpec& request, QFileDialog::AcceptMode mode, 
   dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setNameFilter(QtFilter(request.filter));
   dialog.setDefaultSuffix(QString::fromStdString(request.defaultExt));
+  if (!request.directory.empty()) dialog.setDirectory(QString::fromStdString(request.directory));
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.promptOverwrite);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   *path = QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
