@@ -1,6 +1,7 @@
 // What the user does with the selected port: the editing events and the commands.
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <cstdio>
 
 #include "app/port_mapper_window.h"
 #include "app/port_tree_item.h"
@@ -143,7 +144,7 @@ void TfrmPortMapper7370::cbxSecuritySelectChange() {
   const int index = cbxSecuritySelect->currentIndex();
   if (port->kind == KIND_UNUSED) {
     btnSecurityPassword->setEnabled(index != 0);
-  } else if (port->modelCode == 0xA370 || port->modelCode == 0xA371) {
+  } else if (IsSecureModelCode(port->modelCode)) {
     port->secMethodEdit = static_cast<std::uint32_t>(index);
     btnSecurityPassword->setEnabled(index != 0);
   } else {
@@ -171,6 +172,25 @@ void TfrmPortMapper7370::pbtnApplyClick() {
     port.RevertEdits();
     ApplyResult = -3;
     return;
+  }
+  if (TTorl7370PortEntry* twin = port.FindDeviceTwin()) {
+    // Two ports of one secure device must share one security setting.
+    if (twin->secMethod != port.secMethodEdit || (port.secMethodEdit == 1 && !SameKeyBlock(port, *twin))) {
+      char question[400];
+      std::snprintf(question, sizeof question,
+                    "The security setting of %s must be same as this COM.\n"
+                    "Press YES to apply the setting of this COM to the %s,\n"
+                    "or press NO to accept the setting from %s",
+                    twin->name, twin->name, twin->name);
+      if (ShowWindowMessage(question, platform::kMbIconWarning | platform::kMbYesNo) == platform::kIdYes) {
+        CopySecurityTo(port, *twin);
+      } else {
+        TakeSecurityFrom(port, *twin);
+        cbxSecuritySelect->setCurrentIndex(static_cast<int>(port.secMethodEdit));
+        btnSecurityPassword->setEnabled(port.secMethodEdit == 1);
+      }
+    }
+    port.secMethod = port.secMethodEdit;
   }
   port.ipAddress = platform::InetAddr(port.ipText);
   port.devicePort = port.devicePortEdit;

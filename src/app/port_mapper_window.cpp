@@ -452,7 +452,7 @@ void TfrmPortMapper7370::CollectEdits(TTorl7370PortEntry& port) {
   port.devicePortEdit = cbxServerPort->currentIndex();
   CopyText(port.description, memoPort->toPlainText().replace("\n", "\r\n").toLatin1().constData());
   port.autoReconnEdit = chkbxAutoReconn->isChecked() ? 1 : 0;
-  if (port.modelCode == 0xA370 || port.modelCode == 0xA371)
+  if (IsSecureModelCode(port.modelCode))
     port.secMethodEdit = static_cast<std::uint32_t>(cbxSecuritySelect->currentIndex());
 }
 

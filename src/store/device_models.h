@@ -37,6 +37,7 @@ std::int32_t AcceptedModelIndexOfCode(std::uint32_t code);
 // Number of device ports of a model index; 0 outside 1..11.
 std::int32_t DevicePortCount(std::int32_t modelIndex);
 
+inline bool IsSecureModelCode(std::uint32_t code) { return code == 0xA370 || code == 0xA371; }
 inline bool IsCategoryKind(std::int32_t kind) { return (kind & kCategoryBit) != 0; }
 inline std::int32_t CategoryIdOfKind(std::int32_t kind) { return kind | kCategoryBit; }
 inline std::int32_t KindOfCategoryId(std::int32_t id) { return id & ~kCategoryBit; }

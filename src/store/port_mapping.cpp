@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "platform/address.h"
+#include "platform/clock.h"
 #include "platform/desktop.h"
 #include "store/device_models.h"
 #include "store/error_codes.h"
@@ -14,8 +15,6 @@
 namespace {
 
 const char* const kUpdatedValues[] = {"IP Address", "Port", "Model", "Description", "AutoReconn"};
-
-bool IsSecureModelCode(std::uint32_t code) { return code == 0xA370 || code == 0xA371; }
 
 }  // namespace
 
@@ -109,9 +108,10 @@ void TTorl7370PortEntry::UpdatePortData() {
     window.ErrorCode = PMERR_REG_DRIVER;
     window.ShowErrorMessage();
   }
-  if (!IsSecureModelCode(modelCode)) {
-    for (const char* value : {"SecSeed", "SecMethod", "SecSig"}) registry.DeleteValue(key, value);
-  }
+  if (IsSecureModelCode(modelCode))
+    SaveSecurity(*this, registry, key, store.machineValue, platform::SystemTimeAsFileTime());
+  else
+    DeleteSecurity(registry, key);
   registry.CloseKey(key);
   flags &= ~kPortModifiedFlag;
   window.RefreshApplyState(*this);
@@ -130,7 +130,7 @@ void TTorl7370PortEntry::SetMapping(std::int32_t newKind, std::uint32_t address,
   devicePort = devicePortEdit = portNumber - 1;
   autoReconn = autoReconnEdit = reconnect;
   CopyText(description, memo);
-  if (newKind == kModelTorl7370S || newKind == kModelTorl7371S) ResetSecurityDefaults();
+  if (newKind == kModelTorl7370S || newKind == kModelTorl7371S) ResetSecurityDefaults(*this);
   PortMapperWindow& window = Window();
   if (window.SelectedRecord() == this) window.ShowMappingOf(*this);
   if (target == nullptr) return;
@@ -143,4 +143,9 @@ void TTorl7370PortEntry::SetMapping(std::int32_t newKind, std::uint32_t address,
     // A port whose old mapping could not be removed must not get a second one.
     if (kind == KIND_UNUSED) AddToModel(target);
   }
+}
+
+void CopySecurityTo(TTorl7370PortEntry& source, TTorl7370PortEntry& target) {
+  CopySecuritySettings(source, target);
+  target.UpdatePortData();
 }

@@ -13,12 +13,6 @@ void CopyText(char* field, std::size_t fieldSize, const char* text) {
 
 bool TTorl7370Port::IsCategory() const { return IsCategoryKind(kind); }
 
-void TTorl7370Port::ResetSecurityDefaults() {
-  secMethod = secMethodEdit = 1;
-  secUserKey = secUserKeyEdit = 0;
-  pinText[0] = '\0';
-}
-
 TTorl7370PortManager& TTorl7370Port::Manager() { return *GetHeader()->manager; }
 
 PortMapperWindow& TTorl7370Port::Window() { return *Manager().mainWindow; }

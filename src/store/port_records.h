@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "security/port_security.h"
+
 class TTorl7370PortHeader;
 class TTorl7370PortManager;
 class PortMapperWindow;
@@ -11,7 +13,7 @@ class TreeNode;
 
 constexpr std::uint32_t kPortModifiedFlag = 0x1;
 
-class TTorl7370Port {
+class TTorl7370Port : public PortSecurity {
  public:
   virtual ~TTorl7370Port() = default;
 
@@ -36,20 +38,9 @@ class TTorl7370Port {
   std::int32_t devicePort = 0;
   std::uint32_t autoReconnEdit = 1;
   std::uint32_t autoReconn = 0;
-  // Security settings of the secure models.
-  std::uint32_t secMethod = 1;
-  std::uint32_t secMethodEdit = 1;
-  std::uint32_t secUserKey = 0;
-  std::uint32_t secUserKeyEdit = 0;
-  std::uint32_t pwdResult = 0;
-  char pinText[256] = {};
-  std::uint8_t tdesKey[24] = {};
-  std::uint8_t tdesTail[8] = {};
   char description[256] = {};
 
   bool IsCategory() const;
-  // The security settings a port takes when it is given a secure model.
-  void ResetSecurityDefaults();
   bool IsModified() const { return (flags & kPortModifiedFlag) != 0; }
   // The store, reached through the record's category.
   TTorl7370PortManager& Manager();
@@ -108,6 +99,9 @@ class TTorl7370PortEntry : public TTorl7370Port {
   // Moves the record from its node to newNode under target (detaching the old node).
   void MoveToNode(TreeNode* newNode, TTorl7370PortHeader* target);
 };
+
+// The twin takes this port's pending security settings, written to the registry at once.
+void CopySecurityTo(TTorl7370PortEntry& source, TTorl7370PortEntry& target);
 
 // Copies text into a fixed NUL-terminated field, cutting what does not fit.
 void CopyText(char* field, std::size_t fieldSize, const char* text);

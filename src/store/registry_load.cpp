@@ -59,6 +59,7 @@ bool TTorl7370PortManager::OpenRegistry() {
   }
   for (std::int32_t categoryId : kCategoryBuildOrder)
     if (!BuildCategory(categoryId)) return false;
+  machineValue = ReadMachineValue(registry_);
   return true;
 }
 
@@ -217,6 +218,7 @@ bool TTorl7370PortEntry::Attach(TreeNode* treeNode) {
   }
   std::uint32_t reconnect = 0;
   if (!ReadDword(registry, key, "AutoReconn", &reconnect)) reconnect = 0;
+  if (kind == kModelTorl7370S || kind == kModelTorl7371S) LoadSecurity(*this, registry, key, store.machineValue);
   registry.CloseKey(key);
   devicePort = devicePortEdit = static_cast<std::int32_t>(port - 1u);
   ipAddress = address;

@@ -1,7 +1,9 @@
 // Writing and deleting the four registry entries of a mapped port.
 #include <cstdio>
 
+#include "platform/clock.h"
 #include "platform/comm_dcb.h"
+#include "store/device_models.h"
 #include "store/port_manager.h"
 #include "store/registry_values.h"
 
@@ -131,6 +133,8 @@ bool TTorl7370PortManager::CreatePortRegistry(TTorl7370PortEntry& record) {
                            .Dword("PortID", static_cast<std::uint32_t>(record.portId))
                            .Dword("AutoReconn", record.autoReconn)
                            .ok();
+  if (written && IsSecureModelCode(record.modelCode))
+    SaveSecurity(record, registry_, portKey, machineValue, platform::SystemTimeAsFileTime());
   registry_.CloseKey(portKey);
   // A mapping the serial device map does not list is as incomplete as one without its
   // port key, so its failure undoes the rest too.

@@ -343,3 +343,23 @@ TEST_F(RegistryWrite, SetMappingMapsRemapsAndUpdates) {
   ExpectValues("Enum\\OLMXV1X\\OLMX6", {{"Model", platform::kRegDword, Dword(0xC371)}});
   EXPECT_TRUE(window.desktop.boxes.empty());
 }
+
+TEST_F(RegistryWrite, ASecurePortKeepsItsSecurityBesideItsMapping) {
+  TTorl7370PortEntry& port = Prepare(14, "10.0.0.14", 0, "secure");
+  port.kind = kModelTorl7370S;
+  port.modelCode = 0xA370;
+  port.secUserKey = 1;
+  port.tdesKey[0] = 0x42;
+  ASSERT_TRUE(store().CreatePortRegistry(port));
+  const std::vector<std::string> written = WrittenNames();
+  EXPECT_EQ(std::vector<std::string>(written.end() - 4, written.end()),
+            (std::vector<std::string>{"SecSeed", "SecMethod", "SecSig", "COM14"}));
+  port.secUserKey = 0;
+  port.tdesKey[0] = 0;
+  port.secMethod = 0;
+  port.Attach(port.node);  // loads the mapping again, security included
+  EXPECT_EQ(port.secMethod, 1u);
+  EXPECT_EQ(port.secUserKey, 1u);
+  EXPECT_EQ(port.tdesKey[0], 0x42);
+  EXPECT_EQ(window.ErrorCode, PMERR_NONE);
+}
