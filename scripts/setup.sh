@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
-  libsqlite3-dev
+  libsqlite3-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   socat
 )

@@ -2,10 +2,12 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <cstdio>
+#include <cstring>
 
 #include "app/port_mapper_window.h"
 #include "app/port_tree_item.h"
 #include "platform/address.h"
+#include "security/password_dialog.h"
 #include "store/device_models.h"
 #include "store/error_codes.h"
 #include "store/mapping_file.h"
@@ -32,6 +34,7 @@ void TfrmPortMapper7370::ConnectCommands() {
   connect(pbtnApply, &QPushButton::clicked, this, &TfrmPortMapper7370::pbtnApplyClick);
   connect(pbtnDelete, &QPushButton::clicked, this, &TfrmPortMapper7370::pbtnDeleteClick);
   connect(pbtnUnusedAddAll, &QPushButton::clicked, this, &TfrmPortMapper7370::pbtnUnusedAddAllClick);
+  connect(btnSecurityPassword, &QPushButton::clicked, this, &TfrmPortMapper7370::btnSecurityPasswordClick);
   // Only the user's own choices count as edits: the activated signals, not the changes
   // the program makes when it shows a port.
   connect(cbxSelectedDevType, &QComboBox::activated, this, &TfrmPortMapper7370::OnCBxSelectedDevTypeChange);
@@ -149,6 +152,31 @@ void TfrmPortMapper7370::cbxSecuritySelectChange() {
     btnSecurityPassword->setEnabled(index != 0);
   } else {
     return;
+  }
+  MarkModified(*port);
+}
+
+void TfrmPortMapper7370::btnSecurityPasswordClick() {
+  TTorl7370PortEntry* port = SelectedPort();
+  if (port == nullptr) return;
+  {
+    TfrmPassword dialog(this, *port);
+    dialog.exec();
+  }
+  switch (port->pwdResult) {
+    case 0:
+      port->secUserKeyEdit = 0;
+      ResetToDefaultKey(*port);
+      break;
+    case 1:
+      port->secUserKeyEdit = 1;
+      std::strncat(port->pinText, "TORL", sizeof port->pinText - std::strlen(port->pinText) - 1);
+      services_.crypto.QmkPIN2TDESKey(port->pinText, port->tdesKey, port->tdesTail);
+      break;
+    case 2:
+      return;
+    default:
+      break;
   }
   MarkModified(*port);
 }

@@ -112,6 +112,7 @@ class TfrmPortMapper7370 : public QMainWindow, public PortMapperWindow {
   void OnCBxServerPortChange();
   void chkbxAutoReconnClick();
   void cbxSecuritySelectChange();
+  void btnSecurityPasswordClick();
   void pbtnApplyClick();
   void pbtnDeleteClick();
   void pbtnUnusedAddAllClick();

@@ -1,6 +1,7 @@
 #include "platform/window_style.h"
 
 #include <QGuiApplication>
+#include <QProxyStyle>
 #include <QScreen>
 
 QFont WindowFont() {
@@ -48,4 +49,24 @@ QPushButton* NewButton(QWidget* parent, const char* name, const char* caption, i
   button->setObjectName(name);
   button->setGeometry(left, top, 80, 25);
   return button;
+}
+
+namespace {
+
+class AsteriskStyle : public QProxyStyle {
+ public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returnData) const override {
+    if (hint == SH_LineEdit_PasswordCharacter) return '*';
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+  }
+};
+
+}  // namespace
+
+void MaskWithAsterisks(QLineEdit* edit) {
+  auto* style = new AsteriskStyle;
+  style->setParent(edit);  // lives as long as the edit
+  edit->setStyle(style);
+  edit->setEchoMode(QLineEdit::Password);
 }

@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -22,3 +23,5 @@ QGroupBox* NewGroupBox(QWidget* parent, const char* name, const char* caption);
 void FillGroupBox(QGroupBox* box, QWidget* child);
 // A 80 x 25 button at (left, top) of its parent.
 QPushButton* NewButton(QWidget* parent, const char* name, const char* caption, int left, int top);
+// A password edit that shows every character as "*".
+void MaskWithAsterisks(QLineEdit* edit);

@@ -35,12 +35,21 @@ class FakeSystemServices : public platform::SystemServices {
   }
 };
 
+// Counts the start and stop; the key derivation is the real stand-in's.
 class CountingCrypto : public platform::CryptoLibrary {
  public:
   int initializations = 0;
   int terminations = 0;
+  std::vector<std::string> pins;
   void QmkCryptoInitialize() override { ++initializations; }
   void QmkCryptoTerminate() override { ++terminations; }
+  void QmkPIN2TDESKey(const char* pin, std::uint8_t* key24, std::uint8_t* tail8) override {
+    pins.push_back(pin);
+    real_->QmkPIN2TDESKey(pin, key24, tail8);
+  }
+
+ private:
+  std::unique_ptr<platform::CryptoLibrary> real_ = platform::CreateCryptoLibrary();
 };
 
 // Ports that exist by COM number; every other path is missing (error 2). Records every
