@@ -7,6 +7,7 @@
 #include "app/port_mapper_window.h"
 #include "app/port_tree_item.h"
 #include "platform/address.h"
+#include "porttest/port_test_window.h"
 #include "security/password_dialog.h"
 #include "store/device_models.h"
 #include "store/error_codes.h"
@@ -35,6 +36,7 @@ void TfrmPortMapper7370::ConnectCommands() {
   connect(pbtnDelete, &QPushButton::clicked, this, &TfrmPortMapper7370::pbtnDeleteClick);
   connect(pbtnUnusedAddAll, &QPushButton::clicked, this, &TfrmPortMapper7370::pbtnUnusedAddAllClick);
   connect(btnSecurityPassword, &QPushButton::clicked, this, &TfrmPortMapper7370::btnSecurityPasswordClick);
+  connect(pbtnTest, &QPushButton::clicked, this, &TfrmPortMapper7370::pbtnTestClick);
   // Only the user's own choices count as edits: the activated signals, not the changes
   // the program makes when it shows a port.
   connect(cbxSelectedDevType, &QComboBox::activated, this, &TfrmPortMapper7370::OnCBxSelectedDevTypeChange);
@@ -154,6 +156,10 @@ void TfrmPortMapper7370::cbxSecuritySelectChange() {
     return;
   }
   MarkModified(*port);
+}
+
+void TfrmPortMapper7370::pbtnTestClick() {
+  if (TTorl7370PortEntry* port = SelectedPort()) RunPortTest(this, port->name, services_.serial, services_.desktop);
 }
 
 void TfrmPortMapper7370::btnSecurityPasswordClick() {

@@ -113,6 +113,7 @@ class TfrmPortMapper7370 : public QMainWindow, public PortMapperWindow {
   void chkbxAutoReconnClick();
   void cbxSecuritySelectChange();
   void btnSecurityPasswordClick();
+  void pbtnTestClick();
   void pbtnApplyClick();
   void pbtnDeleteClick();
   void pbtnUnusedAddAllClick();

@@ -7,6 +7,7 @@
 
 #include "app/app_session.h"
 #include "platform/address.h"
+#include "porttest/port_test_window.h"
 #include "store/port_manager.h"
 #include "support/registry_snapshot.h"
 
@@ -225,6 +226,25 @@ class CommandsTest : public QObject {
     w.mniFileImport->trigger();
     QCOMPARE(s.desktop.boxes.back().text, std::string("[LINE 5 - FATAL]\nThe setting of the CPM file is wrong"));
     QCOMPARE(w.ErrorCode, 0u);
+  }
+
+  void testOpensTheTestWindowForAPortMappedAtStart() {
+    Session s;
+    QVERIFY(s.builder->WriteMapping("OLMX1", MappingValues()));  // COM1 exists on the fake machine
+    TfrmPortMapper7370& w = s.Start();
+    w.show();
+    s.Select(s.PortNode("TORL7370 Ports", "COM1"));
+    QVERIFY(w.pbtnTest->isVisible());
+    QString shown;
+    QTimer::singleShot(0, [&] {
+      auto* window = qobject_cast<TfrmPortTest*>(QApplication::activeModalWidget());
+      if (window == nullptr) return;
+      shown = window->windowTitle();
+      QTest::mouseClick(window->pbtnPTClose, Qt::LeftButton);
+    });
+    QTest::mouseClick(w.pbtnTest, Qt::LeftButton);
+    QCOMPARE(shown, QString("COM1 Port Test"));
+    QVERIFY(s.desktop.boxes.empty());
   }
 
   void screenshotsOfSeveralModelsAndAnEditedPort() {

@@ -1,0 +1,184 @@
+#include "porttest/port_test_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "support/loopback_serial_port.h"
+
+using testsupport::LoopbackLine;
+using testsupport::LoopbackPorts;
+using testsupport::SerialCall;
+
+namespace {
+
+// The window side run inline: lines are kept, the state moves as the window moves it.
+class RecordingWindow : public PortTestWindowOps {
+ public:
+  void ReportLine(const std::string& line) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    lines.push_back(line);
+  }
+  void EnterRunning() override { state = ptsRunning; }
+  void EnterStopped() override { state = ptsStopped; }
+  void EnterFinished() override { state = ptsFinished; }
+  std::vector<std::string> Lines() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return lines;
+  }
+  std::mutex mutex;
+  std::vector<std::string> lines;
+  std::atomic<std::uint32_t> state{ptsIdle};
+};
+
+class PortTestProcedure : public ::testing::Test {
+ protected:
+  PortTestProcedure() : line(std::make_shared<LoopbackLine>()), ports(line, "\\\\.\\COM5") {
+    std::uint32_t error = 0;
+    port = ports.Open("\\\\.\\COM5", &error);
+    worker = std::make_unique<TPortTestThrd>(window, *port, "COM5", window.state, done, 1);
+  }
+  // Runs the procedure's steps directly: the signal test, then every setting.
+  std::vector<std::string> RunSteps() {
+    worker->ResetSettings();
+    while (worker->TestStep()) {
+    }
+    return window.Lines();
+  }
+
+  std::shared_ptr<LoopbackLine> line;
+  LoopbackPorts ports;
+  std::unique_ptr<platform::SerialPort> port;
+  RecordingWindow window;
+  std::atomic<int> done{0};
+  std::unique_ptr<TPortTestThrd> worker;
+};
+
+int Count(const std::vector<std::string>& lines, const std::string& piece) {
+  int n = 0;
+  for (const std::string& line : lines) n += line.find(piece) != std::string::npos;
+  return n;
+}
+
+}  // namespace
+
+TEST_F(PortTestProcedure, TheOdometerYields720ValidSettingsInOrder) {
+  worker->ResetSettings();
+  int total = 0, one = 0, oneAndHalf = 0, two = 0;
+  std::vector<std::uint32_t> firstRates;
+  do {
+    const platform::Dcb& dcb = worker->dcb;
+    const bool valid = !(dcb.StopBits == 1 && dcb.ByteSize != 5) && !(dcb.StopBits == 2 && dcb.ByteSize == 5);
+    if (!valid) continue;
+    ++total;
+    if (total <= 19) firstRates.push_back(dcb.BaudRate);
+    if (dcb.StopBits == 0) ++one;
+    if (dcb.StopBits == 1) {
+      ++oneAndHalf;
+      EXPECT_EQ(dcb.ByteSize, 5);
+    }
+    if (dcb.StopBits == 2) {
+      ++two;
+      EXPECT_NE(dcb.ByteSize, 5);
+    }
+  } while (worker->NextSetting());
+  EXPECT_EQ(total, 720);
+  EXPECT_EQ(one, 360);
+  EXPECT_EQ(oneAndHalf, 90);
+  EXPECT_EQ(two, 270);
+  EXPECT_EQ(firstRates.front(), 50u);
+  EXPECT_EQ(firstRates[17], 230400u);
+  EXPECT_EQ(firstRates[18], 50u);  // then 6 data bits
+  EXPECT_EQ(worker->dcb.BaudRate, 50u);  // wrapped to the first setting
+}
+
+TEST_F(PortTestProcedure, APluggedPortPassesEverySettingWithAMaskedRunningPattern) {
+  ASSERT_TRUE(worker->InitPort(1));
+  EXPECT_EQ(line->timeouts.ReadTotalTimeoutConstant, 1u);
+  const std::vector<std::string> lines = RunSteps();
+  ASSERT_EQ(lines.size(), 721u);
+  EXPECT_EQ(lines[0], "TEST DTR/DSR/RTS/CTS/DCD/RI Signal OK");
+  EXPECT_EQ(lines[1], "TEST Baud Rate:     50 Parity:None  Data:5 Stop:1   OK");
+  EXPECT_EQ(lines[720], "TEST Baud Rate: 230400 Parity:Space Data:8 Stop:2   OK");
+  EXPECT_EQ(Count(lines, " OK"), 721);
+  const std::vector<std::string> written = line->Written();
+  ASSERT_EQ(written.size(), 720u);
+  EXPECT_EQ(written[0], std::string("\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F", 16));
+  EXPECT_EQ(static_cast<std::uint8_t>(written[1][15]), 0x1F);  // counts on, within 5 bits
+  EXPECT_EQ(static_cast<std::uint8_t>(written[2][0]), 0x00);   // 32 & 0x1F
+  for (int i = 0; i < 18; ++i)  // the first 18 settings have 5 data bits
+    for (char c : written[i]) EXPECT_LE(static_cast<std::uint8_t>(c), 0x1F);
+  bool sawFull = false;
+  for (const std::string& block : written)
+    for (char c : block) sawFull |= static_cast<std::uint8_t>(c) == 0xFF;
+  EXPECT_TRUE(sawFull);  // 8 data bits reach 0xFF
+  EXPECT_EQ(worker->PatternCounter, 720u * 16);
+}
+
+TEST_F(PortTestProcedure, WithoutAPlugEveryLineFails) {
+  line->plugged = false;
+  const std::vector<std::string> lines = RunSteps();
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 5),
+            (std::vector<std::string>{"TEST DSR Signal ON  FAIL", "TEST CTS Signal ON  FAIL", "TEST RI  Signal ON  FAIL",
+                                      "TEST DCD Signal ON  FAIL", "TEST DTR/DSR/RTS/CTS/DCD/RI Signal FAIL"}));
+  EXPECT_EQ(lines.size(), 725u);
+  EXPECT_EQ(lines[5], "TEST Baud Rate:     50 Parity:None  Data:5 Stop:1   FAIL");
+  for (std::size_t i = 5; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i].rfind("TEST Baud Rate:", 0), 0u) << lines[i];
+    EXPECT_EQ(lines[i].substr(lines[i].size() - 4), "FAIL") << lines[i];
+  }
+}
+
+TEST_F(PortTestProcedure, ARefusedSettingGivesItsSetLineAndKeepsThePattern) {
+  line->refuses = [](const platform::Dcb& dcb) { return dcb.Parity == platform::kMarkParity; };
+  const std::vector<std::string> lines = RunSteps();
+  EXPECT_EQ(Count(lines, "SET  Baud Rate:"), 144);  // 18 rates x 4 data bits x 2 stop settings
+  EXPECT_EQ(Count(lines, "SET  Baud Rate:     50 Parity:Mark  Data:5 Stop:1   FAIL"), 1);
+  EXPECT_EQ(worker->PatternCounter, (720u - 144) * 16);
+}
+
+TEST_F(PortTestProcedure, EachFailingCallReportsItsLastError) {
+  struct Case {
+    SerialCall call;
+    const char* line;
+  };
+  for (const Case& c : {Case{SerialCall::kEscapeCommFunction, "WIN32API EscapeCommFunction Fail[31]"},
+                        Case{SerialCall::kGetCommModemStatus, "WIN32API GetCommModemStatus Fail[31]"},
+                        Case{SerialCall::kWriteFile, "WIN32API WriteFile Fail[31]"},
+                        Case{SerialCall::kReadFile, "WIN32API ReadFile Fail[31]"}}) {
+    window.lines.clear();
+    line->Heal();
+    line->Fail(c.call, 31);
+    worker->Phase = 0;
+    worker->ResetSettings();
+    worker->TestStep();  // the signal test
+    worker->TestStep();  // the first setting
+    const std::vector<std::string> lines = window.Lines();
+    EXPECT_GE(Count(lines, c.line), 1) << c.line;
+    // A failing line call ends the signal test without its summary.
+    const bool lineCall = c.call == SerialCall::kEscapeCommFunction || c.call == SerialCall::kGetCommModemStatus;
+    EXPECT_EQ(Count(lines, "/RI Signal"), lineCall ? 0 : 1) << c.line;
+  }
+  line->Heal();
+  line->Fail(SerialCall::kPurgeComm, 5);
+  line->plugged = false;
+  window.lines.clear();
+  worker->Phase = 1;
+  worker->ResetSettings();
+  worker->TestStep();
+  EXPECT_EQ(window.Lines(), (std::vector<std::string>{"WIN32API PurgeComm Fail[5]", "WIN32API PurgeComm Fail[5]",
+                                                      "TEST Baud Rate:     50 Parity:None  Data:5 Stop:1   FAIL"}));
+}
+
+TEST_F(PortTestProcedure, AFailedInitPortReportsTwoLinesAndEndsTheWorker) {
+  line->Fail(SerialCall::kSetCommTimeouts, 87);
+  ASSERT_TRUE(worker->Resume());
+  for (int i = 0; i < 500 && done == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_EQ(done, 1);
+  EXPECT_EQ(window.Lines(), (std::vector<std::string>{"WIN32API SetCommTimeouts Fail[87]",
+                                                      "Init the Configuration of Port Fail"}));
+  worker->ReportError(0x77);
+  EXPECT_EQ(window.Lines().back(), "Unkown Error Code[77]");
+}
