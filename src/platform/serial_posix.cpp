@@ -31,7 +31,8 @@ const BaudRate kBaudRates[] = {
     {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
     {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
     {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+    {576000, B576000}, {921600, B921600},
 };
 
 bool SpeedOf(std::uint32_t rate, speed_t* speed) {
@@ -55,6 +56,16 @@ std::uint32_t ControlError(int error) {
   return kSerialErrorGenFailure;
 }
 
+// The n of a "COMn" name (any case, as the platform's device names go), or 0.
+long ComNumberOf(const std::string& name) {
+  if (name.size() < 4 || name.size() > 8 || name[3] == '0') return 0;
+  for (std::size_t i = 0; i < 3; ++i)
+    if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return 0;
+  for (std::size_t i = 3; i < name.size(); ++i)
+    if (std::isdigit(static_cast<unsigned char>(name[i])) == 0) return 0;
+  return std::strtol(name.c_str() + 3, nullptr, 10);
+}
+
 // The file behind a device path; empty when the path names no serial port at all.
 std::string FileOf(const std::string& devicePath) {
   const std::string prefix = "\\\\.\\";
@@ -62,13 +73,10 @@ std::string FileOf(const std::string& devicePath) {
   const std::string name = devicePath.substr(prefix.size());
   if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") return std::string();
   const char* dir = std::getenv("VEQ_COM_DIR");
-  if (dir != nullptr && *dir != '\0') return std::string(dir) + "/" + name;
-  bool comNumber = name.size() > 3 && name.compare(0, 3, "COM") == 0;
-  for (std::size_t i = 3; comNumber && i < name.size(); ++i)
-    comNumber = std::isdigit(static_cast<unsigned char>(name[i])) != 0;
-  if (!comNumber) return "/dev/" + name;
-  const long n = std::strtol(name.c_str() + 3, nullptr, 10);
-  return n >= 1 && n <= 255 ? "/dev/ttyS" + std::to_string(n - 1) : std::string();
+  const bool inDir = dir != nullptr && *dir != '\0';
+  const long com = ComNumberOf(name);
+  if (com > 0) return inDir ? std::string(dir) + "/COM" + std::to_string(com) : "/dev/ttyS" + std::to_string(com - 1);
+  return inDir ? std::string(dir) + "/" + name : "/dev/" + name;
 }
 
 long long NowMs() {
@@ -81,7 +89,12 @@ class PosixSerialPort : public SerialPort {
  public:
   PosixSerialPort(int fd, std::string devicePath, DriverControl* driver)
       : fd_(fd), devicePath_(std::move(devicePath)), driver_(driver) {}
-  ~PosixSerialPort() override { close(fd_); }
+  ~PosixSerialPort() override {
+    // The exclusive mode belongs to the tty, not to this descriptor: it would outlive the
+    // port while anything else keeps the tty open.
+    ioctl(fd_, TIOCNXCL);
+    close(fd_);
+  }
 
   bool GetCommState(Dcb* dcb) override {
     termios attributes{};
@@ -101,13 +114,17 @@ class PosixSerialPort : public SerialPort {
     else
       dcb->Parity = (c & PARODD) != 0 ? kOddParity : kEvenParity;
     dcb->StopBits = (c & CSTOPB) == 0 ? kOneStopBit : dcb->ByteSize == 5 ? kOne5StopBits : kTwoStopBits;
+    dcb->fBinary = true;
     dcb->fParity = (attributes.c_iflag & INPCK) != 0;
+    // One flag carries both directions of hardware flow control: it reads back as CTS
+    // flow; RTS keeps the control last set, as the tty has no separate record of it.
     dcb->fOutxCtsFlow = (c & CRTSCTS) != 0;
     dcb->fOutxDsrFlow = false;
+    dcb->fDsrSensitivity = false;
     dcb->fOutX = (attributes.c_iflag & IXON) != 0;
     dcb->fInX = (attributes.c_iflag & IXOFF) != 0;
     dcb->fDtrControl = dtrControl_;
-    dcb->fRtsControl = dcb->fOutxCtsFlow ? kRtsControlHandshake : rtsControl_;
+    dcb->fRtsControl = rtsControl_;
     return true;
   }
 
@@ -119,12 +136,17 @@ class PosixSerialPort : public SerialPort {
     // As on a 16550: one and a half stop bits only with 5 data bits, two only with more.
     if ((dcb.StopBits == kOne5StopBits && dcb.ByteSize != 5) || (dcb.StopBits == kTwoStopBits && dcb.ByteSize == 5))
       return Fail(kSerialErrorInvalidParameter);
+    // A tty has no DSR flow control, DSR sensitivity, DTR handshake or RTS toggling.
+    if (dcb.fOutxDsrFlow || dcb.fDsrSensitivity || dcb.fDtrControl > kDtrControlEnable ||
+        dcb.fRtsControl > kRtsControlHandshake)
+      return Fail(kSerialErrorInvalidParameter);
     termios old{};
     if (tcgetattr(fd_, &old) != 0) return Fail(ControlError(errno));
     termios wanted = old;
     cfmakeraw(&wanted);
     wanted.c_cflag |= CLOCAL | CREAD;
     wanted.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    wanted.c_iflag &= ~(INPCK | IXON | IXOFF | IXANY);  // raw mode leaves some of these
     static const tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
     wanted.c_cflag |= kSizes[dcb.ByteSize - 5];
     if (dcb.Parity != kNoParity) wanted.c_cflag |= PARENB;
@@ -141,18 +163,19 @@ class PosixSerialPort : public SerialPort {
     // tcsetattr succeeds when any part of the request took: what did not take is a
     // setting this tty cannot have.
     termios now{};
-    const tcflag_t kChecked = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
-    if (tcgetattr(fd_, &now) != 0 || (now.c_cflag & kChecked) != (wanted.c_cflag & kChecked) ||
-        cfgetospeed(&now) != speed) {
+    const tcflag_t kControl = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS, kInput = INPCK | IXON | IXOFF;
+    if (tcgetattr(fd_, &now) != 0 || (now.c_cflag & kControl) != (wanted.c_cflag & kControl) ||
+        (now.c_iflag & kInput) != (wanted.c_iflag & kInput) || cfgetospeed(&now) != speed) {
       tcsetattr(fd_, TCSANOW, &old);
       return Fail(kSerialErrorInvalidParameter);
     }
     dtrControl_ = dcb.fDtrControl;
     rtsControl_ = dcb.fRtsControl;
-    // The lines follow their control settings; a tty without modem lines keeps none.
-    if (dtrControl_ != kDtrControlHandshake) SetLine(TIOCM_DTR, dtrControl_ == kDtrControlEnable);
-    if (rtsControl_ == kRtsControlEnable || rtsControl_ == kRtsControlDisable)
-      SetLine(TIOCM_RTS, rtsControl_ == kRtsControlEnable);
+    // The lines follow their control settings; a tty without modem lines (a
+    // pseudo-terminal) has none to set, which is no fault of the setting.
+    int dtr = TIOCM_DTR, rts = TIOCM_RTS;
+    ioctl(fd_, dtrControl_ == kDtrControlEnable ? TIOCMBIS : TIOCMBIC, &dtr);
+    if (rtsControl_ != kRtsControlHandshake) ioctl(fd_, rtsControl_ == kRtsControlEnable ? TIOCMBIS : TIOCMBIC, &rts);
     return true;
   }
 
@@ -296,12 +319,15 @@ class PosixSerialPorts : public SerialPorts {
     // Share mode 0: the advisory lock keeps out every other opener, root included, and
     // TIOCEXCL the programs that do not lock.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      *lastError = errno == EWOULDBLOCK ? kSerialErrorAccessDenied : kSerialErrorGenFailure;
+      *lastError = errno == EWOULDBLOCK ? kSerialErrorSharingViolation : kSerialErrorGenFailure;
       close(fd);
       return nullptr;
     }
-    if (!isatty(fd) || ioctl(fd, TIOCEXCL) != 0) {
-      *lastError = kSerialErrorGenFailure;
+    // A serial node whose UART is absent opens but answers every line call with EIO: that
+    // is no port, as the platform would say. Anything else that is no tty is a failure.
+    termios probe{};
+    if (tcgetattr(fd, &probe) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+      *lastError = errno == EIO ? kSerialErrorFileNotFound : kSerialErrorGenFailure;
       close(fd);
       return nullptr;
     }
@@ -318,7 +344,8 @@ class PosixSerialPorts : public SerialPorts {
       case ENOTDIR: return kSerialErrorFileNotFound;
       case EACCES:
       case EPERM:
-      case EBUSY: return kSerialErrorAccessDenied;
+      case EROFS: return kSerialErrorAccessDenied;
+      case EBUSY: return kSerialErrorSharingViolation;
       default: return kSerialErrorGenFailure;
     }
   }

@@ -1,5 +1,6 @@
 // The serial layer on real pseudo-terminals linked into a temporary COM folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +38,21 @@ long long MsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The error another process gets opening the port, run as the given user (-1: as we are);
+// 0 when it opened.
+std::uint32_t ErrorOfOpenInChild(const char* path, int uid) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (uid >= 0 && setuid(static_cast<uid_t>(uid)) != 0) _exit(255);
+    std::uint32_t error = 0;
+    auto port = CreateSystemSerialPorts()->Open(path, &error);
+    _exit(port != nullptr ? 0 : static_cast<int>(error));
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? static_cast<std::uint32_t>(WEXITSTATUS(status)) : 255u;
+}
+
 }  // namespace
 
 TEST_F(SerialLayer, MissingPortsAreErrorTwoAndOtherFailuresAreNot) {
@@ -45,10 +61,14 @@ TEST_F(SerialLayer, MissingPortsAreErrorTwoAndOtherFailuresAreNot) {
   EXPECT_EQ(error, kSerialErrorFileNotFound);
   EXPECT_EQ(Open("COM5", &error), nullptr);  // not a device path
   EXPECT_EQ(error, kSerialErrorFileNotFound);
+  EXPECT_EQ(Open("\\\\.\\..", &error), nullptr);
+  EXPECT_EQ(error, kSerialErrorFileNotFound);
   std::ofstream(dir.File("COM8")) << "a plain file";
   EXPECT_EQ(Open("\\\\.\\COM8", &error), nullptr);
-  EXPECT_NE(error, kSerialErrorFileNotFound);
-  EXPECT_NE(Open("\\\\.\\COM5", &error), nullptr);
+  EXPECT_EQ(error, kSerialErrorGenFailure);
+  EXPECT_NE(Open("\\\\.\\com5", &error), nullptr);  // device names ignore case
+  pty.LinkAs(dir.path(), "ttyPORT");
+  EXPECT_NE(Open("\\\\.\\ttyPORT", &error), nullptr);
 }
 
 TEST_F(SerialLayer, ASecondOpenOfAHeldPortFailsWithAnotherCode) {
@@ -56,18 +76,18 @@ TEST_F(SerialLayer, ASecondOpenOfAHeldPortFailsWithAnotherCode) {
   auto held = Open("\\\\.\\COM5", &error);
   ASSERT_NE(held, nullptr);
   EXPECT_EQ(Open("\\\\.\\COM5", &error), nullptr);
-  EXPECT_NE(error, kSerialErrorFileNotFound);
-  EXPECT_NE(error, 0u);
-  // Another process is kept out too.
-  const pid_t child = fork();
-  if (child == 0) {
-    std::uint32_t childError = 0;
-    auto other = CreateSystemSerialPorts()->Open("\\\\.\\COM5", &childError);
-    _exit(other == nullptr && childError != kSerialErrorFileNotFound ? 0 : 1);
+  EXPECT_EQ(error, kSerialErrorSharingViolation);
+  // Another process is kept out too, whoever runs it.
+  EXPECT_EQ(ErrorOfOpenInChild("\\\\.\\COM5", -1), kSerialErrorSharingViolation);
+  if (getuid() == 0) {
+    const int nobody = 65534;
+    chmod(dir.path().c_str(), 0755);
+    chmod(pty.slavePath().c_str(), 0666);
+    EXPECT_EQ(ErrorOfOpenInChild("\\\\.\\COM5", nobody), kSerialErrorSharingViolation);
+    held.reset();
+    // The exclusive mode goes with the port, though the tty stays open elsewhere.
+    EXPECT_EQ(ErrorOfOpenInChild("\\\\.\\COM5", nobody), 0u);
   }
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   held.reset();
   EXPECT_NE(Open("\\\\.\\COM5", &error), nullptr);  // free again once closed
 }
@@ -115,8 +135,19 @@ TEST_F(SerialLayer, SettingsRoundTripOrAreRefusedWhenTheTtyCannotTakeThem) {
       expectState(last);
     }
   }
+  // Flow control takes and is cleared again.
+  Dcb flow = dcbOf(last);
+  flow.fOutxCtsFlow = flow.fOutX = flow.fInX = true;
+  ASSERT_TRUE(port->SetCommState(flow));
+  Dcb read;
+  ASSERT_TRUE(port->GetCommState(&read));
+  EXPECT_TRUE(read.fOutxCtsFlow && read.fOutX && read.fInX);
+  ASSERT_TRUE(port->SetCommState(dcbOf(last)));
+  ASSERT_TRUE(port->GetCommState(&read));
+  EXPECT_FALSE(read.fOutxCtsFlow || read.fOutX || read.fInX);
+
   Dcb bad;
-  bad.BaudRate = 12345;
+  bad.BaudRate = 14400;  // a platform rate that a tty does not have
   EXPECT_FALSE(port->SetCommState(bad));
   EXPECT_EQ(port->LastError(), kSerialErrorInvalidParameter);
   bad = Dcb();
@@ -129,6 +160,10 @@ TEST_F(SerialLayer, SettingsRoundTripOrAreRefusedWhenTheTtyCannotTakeThem) {
   bad.ByteSize = 5;
   bad.StopBits = kTwoStopBits;
   EXPECT_FALSE(port->SetCommState(bad));
+  bad = Dcb();
+  bad.fOutxDsrFlow = true;
+  EXPECT_FALSE(port->SetCommState(bad));
+  EXPECT_EQ(port->LastError(), kSerialErrorInvalidParameter);
   expectState(last);
 }
 
@@ -148,8 +183,28 @@ TEST_F(SerialLayer, DataCrossesInBothDirectionsWithinTheTimeOut) {
   std::uint32_t read = 0;
   ASSERT_TRUE(port->ReadFile(buffer, 6, &read));
   EXPECT_EQ(std::string(buffer, read), std::string("\x00\xFF\x11\x13\r\n", 6));
+  // Purging the receive side drops what has come in.
+  ASSERT_TRUE(pty.Write("stale"));
+  usleep(50 * 1000);
   ASSERT_TRUE(port->PurgeComm(kPurgeRxAbort | kPurgeRxClear));
   ASSERT_TRUE(port->PurgeComm(kPurgeTxAbort | kPurgeTxClear));
+  ASSERT_TRUE(port->SetCommTimeouts(CommTimeouts{0, 0, 100, 0, 0}));
+  ASSERT_TRUE(port->ReadFile(buffer, 5, &read));
+  EXPECT_EQ(read, 0u);
+}
+
+TEST_F(SerialLayer, ModemLinesOfATtyWithoutThemFailAsAnInvalidFunction) {
+  std::uint32_t error = 0;
+  auto port = Open("\\\\.\\COM5", &error);
+  ASSERT_NE(port, nullptr);
+  // A pseudo-terminal has no modem lines.
+  EXPECT_FALSE(port->EscapeCommFunction(kSetDtr));
+  EXPECT_EQ(port->LastError(), kSerialErrorInvalidFunction);
+  std::uint32_t status = 0;
+  EXPECT_FALSE(port->GetCommModemStatus(&status));
+  EXPECT_EQ(port->LastError(), kSerialErrorInvalidFunction);
+  EXPECT_FALSE(port->EscapeCommFunction(9));  // SETBREAK and the like are not offered
+  EXPECT_EQ(port->LastError(), kSerialErrorInvalidParameter);
 }
 
 TEST_F(SerialLayer, AReadWithNothingToReadReturnsAfterTheTotalTimeOut) {
@@ -193,6 +248,17 @@ TEST_F(SerialLayer, DriverControlCodesReachTheDriverStandingInItsPlace) {
   EXPECT_EQ(port->LastError(), 5u);
   EXPECT_FALSE(port->DeviceIoControl(1234, nullptr, 0));
   EXPECT_EQ(port->LastError(), kSerialErrorInvalidFunction);
+  EXPECT_FALSE(port->DeviceIoControl(IOCTL_FIRMWARE_BLOCK, block, 1024));  // not a whole record
+  EXPECT_EQ(port->LastError(), kSerialErrorInvalidParameter);
+  const auto requests = driver.Requests();
+  ASSERT_EQ(requests.size(), 6u);
+  EXPECT_EQ(requests[0].code, IOCTL_FIRMWARE_BLOCK);
+  ASSERT_EQ(requests[0].input.size(), sizeof block);
+  EXPECT_EQ(requests[0].input[0], 0x07);
+  EXPECT_EQ(requests[0].input[4], 0xAB);
+  EXPECT_EQ(requests[1].code, IOCTL_DEVICE_REBOOT);
+  EXPECT_TRUE(requests[1].input.empty());
+  EXPECT_EQ(requests[4].code, 1234u);
   const auto blocks = driver.Blocks();
   ASSERT_EQ(blocks.size(), 2u);
   EXPECT_EQ(blocks[0].devicePath, "\\\\.\\COM5");

@@ -6,6 +6,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 
 namespace testsupport {
@@ -15,6 +17,7 @@ PtyPair::PtyPair() {
   termios raw{};
   cfmakeraw(&raw);
   if (openpty(&master_, &slave_, name, &raw, nullptr) != 0) std::abort();
+  fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
   slavePath_ = name;
 }
 
@@ -29,8 +32,18 @@ void PtyPair::LinkAs(const std::string& dir, const std::string& name) const {
   if (symlink(slavePath_.c_str(), link.c_str()) != 0) std::abort();
 }
 
-void PtyPair::Write(const std::string& bytes) {
-  if (write(master_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) std::abort();
+bool PtyPair::Write(const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    pollfd entry{master_, POLLOUT, 0};
+    if (poll(&entry, 1, 5000) <= 0) return false;
+    const ssize_t put = write(master_, bytes.data() + done, bytes.size() - done);
+    if (put > 0)
+      done += static_cast<std::size_t>(put);
+    else if (put < 0 && errno != EAGAIN && errno != EINTR)
+      return false;
+  }
+  return true;
 }
 
 std::string PtyPair::Read(std::size_t count, int timeoutMs) {
@@ -39,7 +52,8 @@ std::string PtyPair::Read(std::size_t count, int timeoutMs) {
     pollfd entry{master_, POLLIN, 0};
     if (poll(&entry, 1, timeoutMs) <= 0) break;
     char buffer[256];
-    const ssize_t got = read(master_, buffer, sizeof buffer);
+    const ssize_t got = read(master_, buffer, std::min(sizeof buffer, count - bytes.size()));
+    if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
     if (got <= 0) break;
     bytes.append(buffer, static_cast<std::size_t>(got));
   }

@@ -7,6 +7,9 @@ namespace testsupport {
 bool SimulatedDriver::Control(const std::string& devicePath, std::uint32_t code, const void* input,
                               std::uint32_t inputSize, std::uint32_t* lastError) {
   std::lock_guard<std::mutex> lock(mutex_);
+  const auto* bytes = static_cast<const std::uint8_t*>(input);
+  requests_.push_back({devicePath, code,
+                       bytes != nullptr ? std::vector<std::uint8_t>(bytes, bytes + inputSize) : std::vector<std::uint8_t>()});
   if (code == IOCTL_DEVICE_REBOOT) {
     reboots_.push_back(devicePath);
     if (refusedReboot_) {
@@ -15,7 +18,11 @@ bool SimulatedDriver::Control(const std::string& devicePath, std::uint32_t code,
     }
     return true;
   }
-  if (code == IOCTL_FIRMWARE_BLOCK && input != nullptr && inputSize == sizeof(FirmwareBlock)) {
+  if (code == IOCTL_FIRMWARE_BLOCK) {
+    if (input == nullptr || inputSize != sizeof(FirmwareBlock)) {
+      *lastError = platform::kSerialErrorInvalidParameter;
+      return false;
+    }
     FirmwareBlock block;
     std::memcpy(&block, input, sizeof block);
     const std::uint32_t index = block.Index();
@@ -38,6 +45,11 @@ void SimulatedDriver::RefuseBlock(std::uint32_t index, std::uint32_t error) {
 void SimulatedDriver::RefuseReboot(std::uint32_t error) {
   std::lock_guard<std::mutex> lock(mutex_);
   refusedReboot_ = error;
+}
+
+std::vector<DriverRequest> SimulatedDriver::Requests() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return requests_;
 }
 
 std::vector<RecordedBlock> SimulatedDriver::Blocks() {

@@ -1,5 +1,6 @@
 // Stands in for the virtual serial port driver behind its two control codes: records every
-// firmware block and reboot request, and can refuse a chosen block or the reboot.
+// request, every firmware block and reboot request (refused ones too), and can refuse a
+// chosen block or the reboot. Safe to call from a worker while the test thread reads it.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,12 @@
 #include "store/driver_interface.h"
 
 namespace testsupport {
+
+struct DriverRequest {
+  std::string devicePath;
+  std::uint32_t code;
+  std::vector<std::uint8_t> input;
+};
 
 struct RecordedBlock {
   std::string devicePath;
@@ -28,6 +35,7 @@ class SimulatedDriver : public platform::DriverControl {
   void RefuseBlock(std::uint32_t index, std::uint32_t error = platform::kSerialErrorGenFailure);
   void RefuseReboot(std::uint32_t error = platform::kSerialErrorGenFailure);
 
+  std::vector<DriverRequest> Requests();
   std::vector<RecordedBlock> Blocks();
   std::vector<std::string> Reboots();
 
@@ -35,6 +43,7 @@ class SimulatedDriver : public platform::DriverControl {
   std::mutex mutex_;
   std::optional<std::pair<std::uint32_t, std::uint32_t>> refusedBlock_;
   std::optional<std::uint32_t> refusedReboot_;
+  std::vector<DriverRequest> requests_;
   std::vector<RecordedBlock> blocks_;
   std::vector<std::string> reboots_;
 };
