@@ -74,6 +74,8 @@ void TfrmDetectPort::OnFormCreate(platform::SerialPorts& serial, std::chrono::mi
 }
 
 void TfrmDetectPort::OnFormDestroy() {
+  // No tick may close a window that is going away.
+  tmDetectPort->stop();
   if (!worker_) return;
   // A worker still sweeping may be waiting for this thread to run one of its calls: keep
   // answering them until it is done, then let it go.
