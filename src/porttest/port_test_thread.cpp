@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -23,6 +24,20 @@ bool IsValid(const platform::Dcb& dcb) {
 
 }  // namespace
 
+std::unique_ptr<TPortTestThrd> TPortTestThrd::Create(PortTestWindowOps& window, platform::SerialPort& port,
+                                                     std::string portName,
+                                                     const std::atomic<std::uint32_t>& testState,
+                                                     std::atomic<int>& threadDone, std::uint32_t timeoutMs) {
+  std::unique_ptr<TPortTestThrd> worker(
+      new TPortTestThrd(window, port, std::move(portName), testState, threadDone, timeoutMs));
+  try {
+    worker->thread_ = std::thread(&TPortTestThrd::Main, worker.get());
+  } catch (const std::system_error&) {
+    return nullptr;
+  }
+  return worker;
+}
+
 TPortTestThrd::TPortTestThrd(PortTestWindowOps& window, platform::SerialPort& port, std::string portName,
                              const std::atomic<std::uint32_t>& testState, std::atomic<int>& threadDone,
                              std::uint32_t timeoutMs)
@@ -34,24 +49,35 @@ TPortTestThrd::TPortTestThrd(PortTestWindowOps& window, platform::SerialPort& po
       timeoutMs_(timeoutMs) {}
 
 TPortTestThrd::~TPortTestThrd() {
-  terminated_ = true;
-  if (thread_.joinable()) thread_.join();
+  Terminate();
+  thread_.join();
 }
 
-bool TPortTestThrd::Resume() {
-  try {
-    thread_ = std::thread(&TPortTestThrd::Execute, this);
-  } catch (const std::system_error&) {
-    return false;
+void TPortTestThrd::Resume() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  resumed_ = true;
+  wake_.notify_all();
+}
+
+void TPortTestThrd::Terminate() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  terminated_ = true;
+  wake_.notify_all();
+}
+
+void TPortTestThrd::Main() {
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    wake_.wait(lock, [this] { return resumed_ || terminated_; });
+    if (!resumed_) return;
   }
-  return true;
+  Execute();
 }
 
 void TPortTestThrd::Sleep(int ms) {
-  // In slices, so that a Close is heard at once rather than after the whole pause.
-  constexpr int kSliceMs = 10;
-  for (int slept = 0; slept < ms && !terminated_; slept += kSliceMs)
-    std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
+  // Close is heard at once rather than after the whole pause.
+  std::unique_lock<std::mutex> lock(mutex_);
+  wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return terminated_.load(); });
 }
 
 void TPortTestThrd::Execute() {
@@ -221,7 +247,7 @@ void TPortTestThrd::ReportError(std::uint32_t code) {
                                        "GetCommModemStatus", "WriteFile",       "ReadFile"};
   char line[96];
   if (code >= PTERR_GETCOMMSTATE && code <= PTERR_READFILE)
-    std::snprintf(line, sizeof line, "WIN32API %s Fail[%u]", kCalls[code], port_.LastError());
+    std::snprintf(line, sizeof line, "WIN32API %s Fail[%d]", kCalls[code], static_cast<int>(port_.LastError()));
   else if (code == PTERR_INIT_PORT)
     std::snprintf(line, sizeof line, "Init the Configuration of Port Fail");
   else

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -52,20 +54,21 @@ class TPortTestThrd {
  public:
   static constexpr std::uint32_t kTimeoutMs = 4800;
 
-  // Created suspended for the window's open port.
-  TPortTestThrd(PortTestWindowOps& window, platform::SerialPort& port, std::string portName,
-                const std::atomic<std::uint32_t>& testState, std::atomic<int>& threadDone,
-                std::uint32_t timeoutMs = kTimeoutMs);
-  // Waits for the worker's end.
+  // Creates the worker suspended for the window's open port: its thread waits for Resume.
+  // Null when no thread can be started.
+  static std::unique_ptr<TPortTestThrd> Create(PortTestWindowOps& window, platform::SerialPort& port,
+                                               std::string portName, const std::atomic<std::uint32_t>& testState,
+                                               std::atomic<int>& threadDone, std::uint32_t timeoutMs = kTimeoutMs);
+  // Tells the worker to terminate and waits for its end; a worker never resumed goes
+  // without running.
   ~TPortTestThrd();
   TPortTestThrd(const TPortTestThrd&) = delete;
   TPortTestThrd& operator=(const TPortTestThrd&) = delete;
 
-  // Lets the worker run; false when no thread can be started.
-  bool Resume();
-  // Ends the worker at its next look at the state.
-  void Terminate() { terminated_ = true; }
-  bool Resumed() const { return thread_.joinable(); }
+  void Resume();
+  // Ends the worker at its next look at the state, or at once from a pause.
+  void Terminate();
+  bool Resumed() const { return resumed_; }
 
   // The procedure's pieces, public so that they can be examined one by one.
   bool InitPort(std::uint32_t timeoutMs);
@@ -82,16 +85,22 @@ class TPortTestThrd {
   platform::Dcb dcb;
 
  private:
+  TPortTestThrd(PortTestWindowOps& window, platform::SerialPort& port, std::string portName,
+                const std::atomic<std::uint32_t>& testState, std::atomic<int>& threadDone, std::uint32_t timeoutMs);
+  void Main();
   void Execute();
   void Report(const std::string& line) { window_.ReportLine(line); }
   void Sleep(int ms);
 
   PortTestWindowOps& window_;
   platform::SerialPort& port_;
-  std::string portName_;
+  const std::string portName_;
   const std::atomic<std::uint32_t>& testState_;
   std::atomic<int>& threadDone_;
-  std::uint32_t timeoutMs_;
+  const std::uint32_t timeoutMs_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::atomic<bool> resumed_{false};
   std::atomic<bool> terminated_{false};
   std::thread thread_;
 };

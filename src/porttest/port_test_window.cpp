@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QVBoxLayout>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "platform/window_style.h"
 #include "store/driver_interface.h"
@@ -37,7 +39,6 @@ TfrmPortTest::TfrmPortTest(QWidget* owner, const std::string& portName, platform
   memoPTPrompt->setObjectName("memoPTPrompt");
   memoPTPrompt->setReadOnly(true);
   memoPTPrompt->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  memoPTPrompt->setLineWrapMode(QPlainTextEdit::NoWrap);
   QFont fixed("Fixedsys");
   fixed.setStyleHint(QFont::TypeWriter);
   fixed.setPixelSize(13);
@@ -60,8 +61,8 @@ TfrmPortTest::TfrmPortTest(QWidget* owner, const std::string& portName, platform
   std::snprintf(path, sizeof path, kPortNamePathFormat, PortName.c_str());
   std::uint32_t lastError = 0;
   PortHandle = serial.Open(path, &lastError);
-  if (PortHandle) worker_ = std::make_unique<TPortTestThrd>(*this, *PortHandle, PortName, TestState, ThreadDone, timeoutMs);
-  SetButtons(true, false, true);
+  if (PortHandle) worker_ = TPortTestThrd::Create(*this, *PortHandle, PortName, TestState, ThreadDone, timeoutMs);
+  SetButtons(worker_ != nullptr, false, true);
   TestState = ptsIdle;
   OnCreate(desktop);
 }
@@ -79,14 +80,14 @@ void TfrmPortTest::OnCreate(platform::Desktop& desktop) {
     InitOk = 0;
     return;
   }
-  ThreadDone = 0;
-  if (!worker_->Resume()) {
+  if (!worker_) {
     std::snprintf(text, sizeof text, "%s cannot execute test command", PortName.c_str());
     desktop.ShowMessageBox(text, kMainWindowCaption, platform::kMbIconError | platform::kMbOk);
-    worker_.reset();
     InitOk = 0;
     return;
   }
+  ThreadDone = 0;
+  worker_->Resume();
   memoPTPrompt->clear();
   memoPTPrompt->appendPlainText(
       "Please make sure that the type of serial port is RS-232 and that the loopback connector has already been "
@@ -103,9 +104,15 @@ void TfrmPortTest::OnDestroy() {
   hide();
   if (!worker_ || !worker_->Resumed()) return;
   worker_->Terminate();
-  // The worker may be on its way into one of its window calls: keep running them until
-  // it has ended, so the two never wait for each other.
-  while (ThreadDone == 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+  // Close is enabled between Start and the worker's EnterRunning, when the worker may be
+  // on its way into a window call ("Start testing", EnterRunning). A plain wait here and
+  // that blocking call would wait on each other, so the wait keeps running the worker's
+  // calls until it has ended; it has been told to terminate, so it makes at most the
+  // calls of the turn under way.
+  while (ThreadDone == 0) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 }
 
 void TfrmPortTest::SetButtons(bool start, bool stop, bool close) {

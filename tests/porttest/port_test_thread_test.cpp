@@ -5,10 +5,8 @@
 #include <chrono>
 #include <thread>
 
-#include "support/loopback_serial_port.h"
+#include "support/simulated_serial_port.h"
 
-using testsupport::LoopbackLine;
-using testsupport::LoopbackPorts;
 using testsupport::SerialCall;
 
 namespace {
@@ -34,10 +32,11 @@ class RecordingWindow : public PortTestWindowOps {
 
 class PortTestProcedure : public ::testing::Test {
  protected:
-  PortTestProcedure() : line(std::make_shared<LoopbackLine>()), ports(line, "\\\\.\\COM5") {
+  // The worker stays suspended: the test runs its pieces on its own thread.
+  PortTestProcedure() {
     std::uint32_t error = 0;
-    port = ports.Open("\\\\.\\COM5", &error);
-    worker = std::make_unique<TPortTestThrd>(window, *port, "COM5", window.state, done, 1);
+    port = serial.Open("\\\\.\\COM5", &error);
+    worker = TPortTestThrd::Create(window, *port, "COM5", window.state, done, 1);
   }
   // Runs the procedure's steps directly: the signal test, then every setting.
   std::vector<std::string> RunSteps() {
@@ -47,8 +46,7 @@ class PortTestProcedure : public ::testing::Test {
     return window.Lines();
   }
 
-  std::shared_ptr<LoopbackLine> line;
-  LoopbackPorts ports;
+  testsupport::SimulatedSerialPorts serial{"COM5"};
   std::unique_ptr<platform::SerialPort> port;
   RecordingWindow window;
   std::atomic<int> done{0};
@@ -95,14 +93,17 @@ TEST_F(PortTestProcedure, TheOdometerYields720ValidSettingsInOrder) {
 
 TEST_F(PortTestProcedure, APluggedPortPassesEverySettingWithAMaskedRunningPattern) {
   ASSERT_TRUE(worker->InitPort(1));
-  EXPECT_EQ(line->timeouts.ReadTotalTimeoutConstant, 1u);
+  const platform::CommTimeouts timeouts = serial.Timeouts();
+  EXPECT_EQ(timeouts.ReadTotalTimeoutConstant, 1u);
+  EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 1u);
+  EXPECT_EQ(timeouts.ReadIntervalTimeout + timeouts.ReadTotalTimeoutMultiplier + timeouts.WriteTotalTimeoutMultiplier, 0u);
   const std::vector<std::string> lines = RunSteps();
   ASSERT_EQ(lines.size(), 721u);
   EXPECT_EQ(lines[0], "TEST DTR/DSR/RTS/CTS/DCD/RI Signal OK");
   EXPECT_EQ(lines[1], "TEST Baud Rate:     50 Parity:None  Data:5 Stop:1   OK");
   EXPECT_EQ(lines[720], "TEST Baud Rate: 230400 Parity:Space Data:8 Stop:2   OK");
   EXPECT_EQ(Count(lines, " OK"), 721);
-  const std::vector<std::string> written = line->Written();
+  const std::vector<std::string> written = serial.Written();
   ASSERT_EQ(written.size(), 720u);
   EXPECT_EQ(written[0], std::string("\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F", 16));
   EXPECT_EQ(static_cast<std::uint8_t>(written[1][15]), 0x1F);  // counts on, within 5 bits
@@ -117,7 +118,8 @@ TEST_F(PortTestProcedure, APluggedPortPassesEverySettingWithAMaskedRunningPatter
 }
 
 TEST_F(PortTestProcedure, WithoutAPlugEveryLineFails) {
-  line->plugged = false;
+  serial.SetPlugged(false);
+  ASSERT_TRUE(worker->InitPort(2));  // each read waits out these 2 ms
   const std::vector<std::string> lines = RunSteps();
   ASSERT_GE(lines.size(), 5u);
   EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 5),
@@ -132,7 +134,7 @@ TEST_F(PortTestProcedure, WithoutAPlugEveryLineFails) {
 }
 
 TEST_F(PortTestProcedure, ARefusedSettingGivesItsSetLineAndKeepsThePattern) {
-  line->refuses = [](const platform::Dcb& dcb) { return dcb.Parity == platform::kMarkParity; };
+  serial.Refuse([](const platform::Dcb& dcb) { return dcb.Parity == platform::kMarkParity; });
   const std::vector<std::string> lines = RunSteps();
   EXPECT_EQ(Count(lines, "SET  Baud Rate:"), 144);  // 18 rates x 4 data bits x 2 stop settings
   EXPECT_EQ(Count(lines, "SET  Baud Rate:     50 Parity:Mark  Data:5 Stop:1   FAIL"), 1);
@@ -149,8 +151,8 @@ TEST_F(PortTestProcedure, EachFailingCallReportsItsLastError) {
                         Case{SerialCall::kWriteFile, "WIN32API WriteFile Fail[31]"},
                         Case{SerialCall::kReadFile, "WIN32API ReadFile Fail[31]"}}) {
     window.lines.clear();
-    line->Heal();
-    line->Fail(c.call, 31);
+    serial.Heal();
+    serial.Fail(c.call, 31);
     worker->Phase = 0;
     worker->ResetSettings();
     worker->TestStep();  // the signal test
@@ -160,10 +162,12 @@ TEST_F(PortTestProcedure, EachFailingCallReportsItsLastError) {
     // A failing line call ends the signal test without its summary.
     const bool lineCall = c.call == SerialCall::kEscapeCommFunction || c.call == SerialCall::kGetCommModemStatus;
     EXPECT_EQ(Count(lines, "/RI Signal"), lineCall ? 0 : 1) << c.line;
+    // A failed write or read leaves its setting without a TEST line.
+    EXPECT_EQ(Count(lines, "TEST Baud Rate:"), lineCall ? 1 : 0) << c.line;
   }
-  line->Heal();
-  line->Fail(SerialCall::kPurgeComm, 5);
-  line->plugged = false;
+  serial.Heal();
+  serial.Fail(SerialCall::kPurgeComm, 5);
+  serial.SetPlugged(false);
   window.lines.clear();
   worker->Phase = 1;
   worker->ResetSettings();
@@ -173,8 +177,23 @@ TEST_F(PortTestProcedure, EachFailingCallReportsItsLastError) {
 }
 
 TEST_F(PortTestProcedure, AFailedInitPortReportsTwoLinesAndEndsTheWorker) {
-  line->Fail(SerialCall::kSetCommTimeouts, 87);
-  ASSERT_TRUE(worker->Resume());
+  struct Case {
+    SerialCall call;
+    const char* line;
+  };
+  for (const Case& c : {Case{SerialCall::kGetCommState, "WIN32API GetCommState Fail[2]"},
+                        Case{SerialCall::kPurgeComm, "WIN32API PurgeComm Fail[2]"},
+                        Case{SerialCall::kGetCommTimeouts, "WIN32API GetCommTimeouts Fail[2]"}}) {
+    serial.Heal();
+    serial.Fail(c.call, 2);
+    window.lines.clear();
+    EXPECT_FALSE(worker->InitPort(1)) << c.line;
+    EXPECT_EQ(window.Lines(), std::vector<std::string>{c.line});
+  }
+  serial.Heal();
+  window.lines.clear();
+  serial.Fail(SerialCall::kSetCommTimeouts, 87);
+  worker->Resume();
   for (int i = 0; i < 500 && done == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
   EXPECT_EQ(done, 1);
   EXPECT_EQ(window.Lines(), (std::vector<std::string>{"WIN32API SetCommTimeouts Fail[87]",
