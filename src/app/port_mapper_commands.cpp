@@ -7,6 +7,8 @@
 #include "app/port_mapper_window.h"
 #include "app/port_tree_item.h"
 #include "platform/address.h"
+#include "firmware/download_window.h"
+#include "firmware/download_window_v2.h"
 #include "porttest/port_test_window.h"
 #include "security/password_dialog.h"
 #include "store/device_models.h"
@@ -37,6 +39,7 @@ void TfrmPortMapper7370::ConnectCommands() {
   connect(pbtnUnusedAddAll, &QPushButton::clicked, this, &TfrmPortMapper7370::pbtnUnusedAddAllClick);
   connect(btnSecurityPassword, &QPushButton::clicked, this, &TfrmPortMapper7370::btnSecurityPasswordClick);
   connect(pbtnTest, &QPushButton::clicked, this, &TfrmPortMapper7370::pbtnTestClick);
+  connect(pbtnDownload, &QPushButton::clicked, this, &TfrmPortMapper7370::pbtnDownloadClick);
   // Only the user's own choices count as edits: the activated signals, not the changes
   // the program makes when it shows a port.
   connect(cbxSelectedDevType, &QComboBox::activated, this, &TfrmPortMapper7370::OnCBxSelectedDevTypeChange);
@@ -160,6 +163,16 @@ void TfrmPortMapper7370::cbxSecuritySelectChange() {
 
 void TfrmPortMapper7370::pbtnTestClick() {
   if (TTorl7370PortEntry* port = SelectedPort()) RunPortTest(this, port->name, services_.serial, services_.desktop);
+}
+
+void TfrmPortMapper7370::pbtnDownloadClick() {
+  TTorl7370PortEntry* port = SelectedPort();
+  if (port == nullptr) return;
+  if (port->modelCode == 0x7308 || port->modelCode == 0x7316)
+    RunNetworkFirmwareUpdate(this, port->ipAddress, port->name, port->modelCode, services_.network,
+                             services_.desktop);
+  else
+    RunComFirmwareUpdate(this, port->name, port->modelCode, services_.serial, services_.desktop);
 }
 
 void TfrmPortMapper7370::btnSecurityPasswordClick() {

@@ -114,6 +114,7 @@ class TfrmPortMapper7370 : public QMainWindow, public PortMapperWindow {
   void cbxSecuritySelectChange();
   void btnSecurityPasswordClick();
   void pbtnTestClick();
+  void pbtnDownloadClick();
   void pbtnApplyClick();
   void pbtnDeleteClick();
   void pbtnUnusedAddAllClick();

@@ -17,7 +17,8 @@ int RunProgram(QApplication& application, platform::Desktop& desktop) {
   std::unique_ptr<platform::SystemServices> system = platform::CreateSystemServices();
   std::unique_ptr<platform::CryptoLibrary> crypto = platform::CreateCryptoLibrary();
   std::unique_ptr<platform::SerialPorts> serial = platform::CreateSystemSerialPorts();
-  platform::Services services{*registry, *system, desktop, *crypto, *serial};
+  std::unique_ptr<platform::Network> network = platform::CreateSystemNetwork();
+  platform::Services services{*registry, *system, desktop, *crypto, *serial, *network};
 
   TfrmPortMapper7370 window(services);
   window.OnFormCreate();

@@ -19,7 +19,7 @@ QMessageBox::Icon IconOf(std::uint32_t flags) {
     case kMbIconError: return QMessageBox::Critical;
     case kMbIconQuestion: return QMessageBox::Question;
     case kMbIconWarning: return QMessageBox::Warning;
-    case 0x40: return QMessageBox::Information;
+    case kMbIconInformation: return QMessageBox::Information;
     default: return QMessageBox::NoIcon;
   }
 }

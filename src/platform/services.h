@@ -6,6 +6,7 @@
 #include "platform/desktop.h"
 #include "platform/registry.h"
 #include "platform/serial.h"
+#include "platform/sockets.h"
 #include "platform/system.h"
 
 namespace platform {
@@ -16,6 +17,7 @@ struct Services {
   Desktop& desktop;
   CryptoLibrary& crypto;
   SerialPorts& serial;
+  Network& network;
 };
 
 }  // namespace platform

@@ -13,7 +13,7 @@ Session::Session() {
   if (!file) qFatal("%s", failure.c_str());
   registry = std::make_unique<testsupport::FaultyRegistry>(*file);
   builder = std::make_unique<testsupport::RegistryBuilder>(*file);
-  services = std::make_unique<platform::Services>(platform::Services{*registry, system, desktop, crypto, serial});
+  services = std::make_unique<platform::Services>(platform::Services{*registry, system, desktop, crypto, serial, *network});
 }
 
 TfrmPortMapper7370& Session::Start() {

@@ -35,6 +35,7 @@ struct Session {
   testsupport::ScriptedDesktop desktop;
   testsupport::CountingCrypto crypto;
   testsupport::FakeSerialPorts serial{{1, 2}};
+  std::unique_ptr<platform::Network> network = platform::CreateSystemNetwork();
   std::unique_ptr<platform::Services> services;
   std::unique_ptr<TfrmPortMapper7370> window;
 };

@@ -6,6 +6,8 @@
 #include <sstream>
 
 #include "app/app_session.h"
+#include "devsim/device_simulator.h"
+#include "firmware/download_window_v2.h"
 #include "platform/address.h"
 #include "porttest/port_test_window.h"
 #include "store/port_manager.h"
@@ -245,6 +247,42 @@ class CommandsTest : public QObject {
     QTest::mouseClick(w.pbtnTest, Qt::LeftButton);
     QCOMPARE(shown, QString("COM1 Port Test"));
     QVERIFY(s.desktop.boxes.empty());
+  }
+
+  void updateFwOverTheNetworkAgainstTheSimulatedDevice() {
+    devsim::DeviceSettings settings;
+    settings.commandPort = 5049;
+    settings.monitorPort = 7000;
+    devsim::DeviceSimulator device(settings);
+    if (!device.ok()) QSKIP("ports 5049 and 7000 of 127.0.0.1 are taken");
+    Session s;
+    MappingValues values;
+    values.model = 0x7316;
+    values.ip = "127.0.0.1";
+    QVERIFY(s.builder->WriteMapping("OLMX3", values));
+    TfrmPortMapper7370& w = s.Start();
+    w.show();
+    s.Select(s.PortNode("VEQ7316(R)+ Ports", "COM3"));
+    const std::string path = s.dir.File("fw.exf");
+    std::vector<std::uint8_t> image1(5000, 0x11), image2(4096, 0x22);
+    const auto bytes = BuildExfBytes(0x7316, image1, 1, 0, image2, 1, 0);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    s.desktop.dialogPaths = {path};
+    int progress = -1;
+    QTimer::singleShot(0, [&] {
+      auto* window = qobject_cast<TfrmDownloadV2*>(QApplication::activeModalWidget());
+      if (window == nullptr) return;
+      window->pbtnDLOpenClick();
+      window->pbtnDLStartClick();
+      QTRY_VERIFY_WITH_TIMEOUT(window->pbtnDLClose->isEnabled(), 30000);
+      progress = window->pbrDownloadStatus->value();
+      window->pbtnDLCloseClick();
+    });
+    QTest::mouseClick(w.pbtnDownload, Qt::LeftButton);
+    QCOMPARE(progress, 100);
+    QVERIFY(s.desktop.boxes.empty());
+    QCOMPARE(device.Image1(), image1);
+    QCOMPARE(device.Image2(), image2);
   }
 
   void screenshotsOfSeveralModelsAndAnEditedPort() {
