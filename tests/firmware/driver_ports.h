@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/serial.h"
+#include "support/fake_platform.h"
 #include "support/simulated_driver.h"
 
 namespace testsupport {
@@ -32,27 +33,9 @@ class DriverPorts : public platform::SerialPorts {
   }
 
  private:
-  class Port : public platform::SerialPort {
+  class Port : public IdlePort {
    public:
     Port(DriverPorts& owner, std::string path) : owner_(owner), path_(std::move(path)) {}
-    bool GetCommState(platform::Dcb*) override { return true; }
-    bool SetCommState(const platform::Dcb&) override { return true; }
-    bool GetCommTimeouts(platform::CommTimeouts*) override { return true; }
-    bool SetCommTimeouts(const platform::CommTimeouts&) override { return true; }
-    bool PurgeComm(std::uint32_t) override { return true; }
-    bool EscapeCommFunction(std::uint32_t) override { return true; }
-    bool GetCommModemStatus(std::uint32_t* status) override {
-      *status = 0;
-      return true;
-    }
-    bool ReadFile(void*, std::uint32_t, std::uint32_t* transferred) override {
-      *transferred = 0;
-      return true;
-    }
-    bool WriteFile(const void*, std::uint32_t size, std::uint32_t* transferred) override {
-      *transferred = size;
-      return true;
-    }
     bool DeviceIoControl(std::uint32_t code, const void* input, std::uint32_t inputSize) override {
       if (code == IOCTL_FIRMWARE_BLOCK && owner_.beforeBlock && inputSize == sizeof(FirmwareBlock)) {
         FirmwareBlock block;

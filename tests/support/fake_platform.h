@@ -52,6 +52,31 @@ class CountingCrypto : public platform::CryptoLibrary {
   std::unique_ptr<platform::CryptoLibrary> real_ = platform::CreateCryptoLibrary();
 };
 
+// An open port that nothing is plugged into.
+class IdlePort : public platform::SerialPort {
+ public:
+  bool GetCommState(platform::Dcb*) override { return true; }
+  bool SetCommState(const platform::Dcb&) override { return true; }
+  bool GetCommTimeouts(platform::CommTimeouts*) override { return true; }
+  bool SetCommTimeouts(const platform::CommTimeouts&) override { return true; }
+  bool PurgeComm(std::uint32_t) override { return true; }
+  bool EscapeCommFunction(std::uint32_t) override { return true; }
+  bool GetCommModemStatus(std::uint32_t* status) override {
+    *status = 0;
+    return true;
+  }
+  bool ReadFile(void*, std::uint32_t, std::uint32_t* transferred) override {
+    *transferred = 0;
+    return true;
+  }
+  bool WriteFile(const void*, std::uint32_t size, std::uint32_t* transferred) override {
+    *transferred = size;
+    return true;
+  }
+  bool DeviceIoControl(std::uint32_t, const void*, std::uint32_t) override { return false; }
+  std::uint32_t LastError() const override { return platform::kSerialErrorInvalidFunction; }
+};
+
 // Ports that exist by COM number; every other path is missing (error 2). Records every
 // path opened; safe to use from a worker thread.
 class FakeSerialPorts : public platform::SerialPorts {
