@@ -114,7 +114,8 @@ int Listen(std::uint16_t port, std::uint16_t* bound) {
 DeviceSimulator::DeviceSimulator(const DeviceSettings& settings) : settings_(settings) {
   commandListener_ = Listen(settings.commandPort, &commandPort_);
   monitorListener_ = Listen(settings.monitorPort, &monitorPort_);
-  if (!ok()) return;
+  ok_ = commandListener_ >= 0 && monitorListener_ >= 0;
+  if (!ok_) return;
   commandThread_ = std::thread(&DeviceSimulator::Serve, this, commandListener_, false);
   monitorThread_ = std::thread(&DeviceSimulator::Serve, this, monitorListener_, true);
 }

@@ -42,7 +42,8 @@ class DeviceSimulator {
   DeviceSimulator(const DeviceSimulator&) = delete;
   DeviceSimulator& operator=(const DeviceSimulator&) = delete;
 
-  bool ok() const { return commandListener_ >= 0 && monitorListener_ >= 0; }
+  // Whether both ports could be bound when the device was made.
+  bool ok() const { return ok_; }
   std::uint16_t commandPort() const { return commandPort_; }
   std::uint16_t monitorPort() const { return monitorPort_; }
 
@@ -68,6 +69,7 @@ class DeviceSimulator {
   DeviceSettings settings_;
   int commandListener_ = -1;
   int monitorListener_ = -1;
+  bool ok_ = false;
   std::uint16_t commandPort_ = 0;
   std::uint16_t monitorPort_ = 0;
   std::atomic<bool> stopping_{false};
