@@ -5,24 +5,9 @@
 #include <QThread>
 #include <cstdio>
 
-#include "platform/directories.h"
 #include "platform/window_style.h"
 #include "store/driver_interface.h"
 #include "store/port_mapper_window.h"
-
-namespace {
-
-platform::FileDialogSpec FirmwareFileDialog() {
-  platform::FileDialogSpec dialog;
-  dialog.title = "Open Firmware Binary File";
-  dialog.filter = "Firmware binary file (*.bin)|*.bin";
-  dialog.defaultExt = "bin";
-  dialog.mustExist = true;
-  dialog.directory = platform::CurrentDirectory();
-  return dialog;
-}
-
-}  // namespace
 
 TfrmDownload::TfrmDownload(QWidget* owner, const std::string& portName, std::uint32_t modelCode,
                            platform::SerialPorts& serial, platform::Desktop& desktop, DownloadTiming timing)
@@ -94,7 +79,8 @@ void TfrmDownload::CheckFirmwareFile() {
   CloseFirmwareFile();
   FileName.clear();
   std::string chosen = lastChosenFile_;
-  if (desktop_.OpenFileDialog(FirmwareFileDialog(), &chosen)) lastChosenFile_ = chosen;
+  if (desktop_.OpenFileDialog(FirmwareFileDialog("Firmware binary file (*.bin)|*.bin", "bin"), &chosen))
+    lastChosenFile_ = chosen;
   FileName = lastChosenFile_;
   if (FileName.empty()) {
     stxtDownloadFileName->clear();

@@ -6,20 +6,6 @@
 #include "platform/directories.h"
 #include "platform/window_style.h"
 
-namespace {
-
-platform::FileDialogSpec ExfFileDialog() {
-  platform::FileDialogSpec dialog;
-  dialog.title = "Open Firmware Binary File";
-  dialog.filter = "VEQ binary file (*.exf)|*.EXF";
-  dialog.defaultExt = "exg";
-  dialog.mustExist = true;
-  dialog.directory = platform::CurrentDirectory();
-  return dialog;
-}
-
-}  // namespace
-
 TfrmDownloadV2::TfrmDownloadV2(QWidget* owner, std::uint32_t address, const std::string& portName,
                                std::uint32_t modelCode, platform::Network& network, platform::Desktop& desktop,
                                NetworkTimings timings)
@@ -103,7 +89,7 @@ void TfrmDownloadV2::pbtnDLOpenClick() {
   const std::string helperFolder = platform::FindOnPath("Quintel.exe");
   if (!helperFolder.empty()) platform::SetCurrentDirectory(helperFolder);
   std::string path;
-  if (!desktop_.OpenFileDialog(ExfFileDialog(), &path)) return;
+  if (!desktop_.OpenFileDialog(FirmwareFileDialog("VEQ binary file (*.exf)|*.EXF", "exg"), &path)) return;
   const ExfResult result = ReadExfFile(path, ModelCode, &File);
   if (result != ExfResult::kAccepted) {
     ShowBox(ExfMessage(result, ModelCode), platform::kMbIconError | platform::kMbOk);

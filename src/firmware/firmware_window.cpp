@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include "platform/directories.h"
 #include "platform/window_style.h"
 
 namespace {
@@ -100,4 +101,14 @@ void TfrmFirmwareWindow::RunOnWindowThread(const std::function<void()>& op) {
     op();
   else
     QMetaObject::invokeMethod(this, op, Qt::BlockingQueuedConnection);
+}
+
+platform::FileDialogSpec FirmwareFileDialog(const char* filter, const char* defaultExt) {
+  platform::FileDialogSpec dialog;
+  dialog.title = "Open Firmware Binary File";
+  dialog.filter = filter;
+  dialog.defaultExt = defaultExt;
+  dialog.mustExist = true;
+  dialog.directory = platform::CurrentDirectory();
+  return dialog;
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "firmware/file_copy_animation.h"
+#include "platform/desktop.h"
 
 class TfrmFirmwareWindow : public QDialog {
   Q_OBJECT
@@ -44,3 +45,7 @@ class TfrmFirmwareWindow : public QDialog {
 // A path as the file label shows it: whole when shorter than 48 characters, otherwise
 // "..." and its last 48.
 QString ShownPath(const std::string& path);
+
+// The open dialog of a firmware window: its title, the filter and default extension of
+// its file kind, starting in the current directory.
+platform::FileDialogSpec FirmwareFileDialog(const char* filter, const char* defaultExt);
