@@ -6,16 +6,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <system_error>
 #include <vector>
+
+#include "platform/registry_install.h"
 
 namespace platform {
 namespace {
@@ -57,15 +57,6 @@ const char kLayoutCheck[] =
 // values, so a user never waits for it.
 const char kConnectionSetup[] = "PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL;";
 
-const char* const kInstalledKeys[] = {
-    "Enum\\OLMXV1X",
-    "Enum\\Root\\Ports",
-    "System\\CurrentControlSet\\Services\\Class\\Ports",
-    "Hardware\\DeviceMap\\SerialComm",
-};
-const char kVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
-const char kInstallDateValue[] = "FirstInstallDateTime";
-
 void Report(std::string* failure, std::string text) {
   if (failure != nullptr) *failure = std::move(text);
 }
@@ -103,21 +94,6 @@ bool SplitPath(const char* path, std::vector<std::string>* names) {
     if (*p == '\0') return true;
     start = p + 1;
   }
-}
-
-// Windows 9x keeps the moment of installation as an MS-DOS date and time: local time, the
-// date in the high 16 bits, the time (in 2-second steps) in the low 16 bits.
-std::uint32_t DosDateTimeNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  const auto year = static_cast<std::uint32_t>(std::clamp(local.tm_year + 1900, 1980, 2107) - 1980);
-  const std::uint32_t date = year << 9 | static_cast<std::uint32_t>(local.tm_mon + 1) << 5 |
-                             static_cast<std::uint32_t>(local.tm_mday);
-  const std::uint32_t time = static_cast<std::uint32_t>(local.tm_hour) << 11 |
-                             static_cast<std::uint32_t>(local.tm_min) << 5 |
-                             static_cast<std::uint32_t>(local.tm_sec / 2);
-  return date << 16 | time;
 }
 
 // Reads the database header without SQLite, so that a file of any other kind is refused
@@ -188,25 +164,6 @@ bool WriteSchema(const std::string& path, std::string* reason) {
   if (code != SQLITE_OK) *reason = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
   sqlite3_close(db);
   return code == SQLITE_OK;
-}
-
-// What the driver's installation leaves in a machine's registry.
-RegResult InstallDriverKeys(Registry& registry) {
-  RegKey key = kInvalidKey;
-  for (const char* path : kInstalledKeys) {
-    RegResult result = registry.CreateKey(kHKeyLocalMachine, path, kKeyWrite, &key, nullptr);
-    if (result != kErrorSuccess) return result;
-    registry.CloseKey(key);
-  }
-  RegResult result = registry.CreateKey(kHKeyLocalMachine, kVersionKey, kKeyWrite, &key, nullptr);
-  if (result != kErrorSuccess) return result;
-  const std::uint32_t installed = DosDateTimeNow();
-  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(installed), static_cast<std::uint8_t>(installed >> 8),
-                                 static_cast<std::uint8_t>(installed >> 16),
-                                 static_cast<std::uint8_t>(installed >> 24)};
-  result = registry.SetValue(key, kInstallDateValue, kRegBinary, bytes, sizeof(bytes));
-  registry.CloseKey(key);
-  return result;
 }
 
 // A prepared statement kept for the life of the connection.
@@ -395,11 +352,13 @@ std::unique_ptr<SqliteRegistry> SqliteRegistry::Connect(const std::string& path,
     Report(failure, CannotOpen(path, "the registry file has an unknown layout"));
     return nullptr;
   }
-  if (!registry->readOnly_ && sqlite3_exec(db, kConnectionSetup, nullptr, nullptr, nullptr) != SQLITE_OK) {
+  // The statements are prepared first: a file whose tables lack a column is refused before
+  // the switch to WAL could rewrite its header.
+  if (registry->statements_->Prepare() != SQLITE_OK) {
     Report(failure, CannotOpen(path, sqlite3_errmsg(db)));
     return nullptr;
   }
-  if (registry->statements_->Prepare() != SQLITE_OK) {
+  if (!registry->readOnly_ && sqlite3_exec(db, kConnectionSetup, nullptr, nullptr, nullptr) != SQLITE_OK) {
     Report(failure, CannotOpen(path, sqlite3_errmsg(db)));
     return nullptr;
   }
@@ -556,7 +515,8 @@ RegResult SqliteRegistry::EnumKey(RegKey key, std::uint32_t index, char* name, s
   if (code != SQLITE_ROW) return FromSqlite(code);
   const std::uint32_t length = run.ColumnSize(0);
   if (length >= nameSize) return kErrorMoreData;
-  std::memcpy(name, run.ColumnBytes(0), length);
+  // An empty name comes back as a null pointer, which memcpy must not be given.
+  if (length > 0) std::memcpy(name, run.ColumnBytes(0), length);
   name[length] = '\0';
   return kErrorSuccess;
 }
