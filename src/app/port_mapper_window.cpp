@@ -13,6 +13,7 @@
 #include "platform/address.h"
 #include "store/device_models.h"
 #include "store/error_codes.h"
+#include "store/os_check.h"
 #include "store/port_manager.h"
 #include "store/port_records.h"
 
@@ -225,12 +226,8 @@ void TfrmPortMapper7370::BuildButtonArea() {
 }
 
 void TfrmPortMapper7370::OnFormCreate() {
-  platform::OsVersionInfo version;
-  if (!services_.system.QueryVersion(&version)) {
-    ErrorCode = PMERR_OS_VERSION_CHECK;
-  } else if (version.platformId == platform::kVerPlatformWin32Nt) {
-    ErrorCode = PMERR_UNSUPPORTED_OS;
-  } else {
+  ErrorCode = CheckOperatingSystem(services_.system);
+  if (ErrorCode == PMERR_NONE) {
     store.reset(new (std::nothrow) TTorl7370PortManager(this, services_.registry));
     if (!store) {
       ErrorCode = PMERR_NO_MEMORY;
