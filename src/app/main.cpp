@@ -2,9 +2,10 @@
 #include <QApplication>
 #include <QStyleFactory>
 #include <exception>
+#include <memory>
 
 #include "app/program.h"
-#include "platform/qt_desktop.h"
+#include "platform/desktop.h"
 #include "platform/window_style.h"
 
 int main(int argc, char* argv[]) {
@@ -13,11 +14,11 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName("VEQ COMPort Mapping Utility");
   QApplication::setStyle(QStyleFactory::create("Windows"));
   QApplication::setFont(WindowFont());
-  platform::QtDesktop desktop;
+  const std::unique_ptr<platform::Desktop> desktop = platform::CreateSystemDesktop();
   try {
-    return RunProgram(application, desktop);
+    return RunProgram(application, *desktop);
   } catch (const std::exception& error) {
-    desktop.ShowMessageBox(error.what(), "VEQ COMPort Mapping Utility", platform::kMbIconError | platform::kMbOk);
+    desktop->ShowMessageBox(error.what(), "VEQ COMPort Mapping Utility", platform::kMbIconError | platform::kMbOk);
   }
   return 0;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -41,5 +42,9 @@ class Desktop {
   // WinHelpA without an owner; the result is not examined by callers.
   virtual bool ShowHelp(const std::string& file, std::uint32_t command, std::uintptr_t data) = 0;
 };
+
+// Windows: MessageBoxA, the common file dialogs and WinHelpA. Elsewhere: Qt's message
+// boxes and file dialogs, and the help page in a viewer window.
+std::unique_ptr<Desktop> CreateSystemDesktop();
 
 }  // namespace platform

@@ -7,10 +7,6 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace platform {
 namespace {
 
@@ -45,7 +41,6 @@ bool RunFileDialog(const FileDialogSpec& request, QFileDialog::AcceptMode mode, 
   return true;
 }
 
-#ifndef _WIN32
 // The help page installed with the program: beside it, or in the share folder of its prefix.
 QString FindHelpPage(const std::string& helpFile) {
   const QString page = QFileInfo(QString::fromStdString(helpFile)).completeBaseName() + ".html";
@@ -54,7 +49,6 @@ QString FindHelpPage(const std::string& helpFile) {
     if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
   return QString();
 }
-#endif
 
 }  // namespace
 
@@ -77,12 +71,7 @@ bool QtDesktop::SaveFileDialog(const FileDialogSpec& request, std::string* path)
   return RunFileDialog(request, QFileDialog::AcceptSave, path);
 }
 
-bool QtDesktop::ShowHelp(const std::string& file, std::uint32_t command, std::uintptr_t data) {
-#ifdef _WIN32
-  return WinHelpA(nullptr, file.c_str(), command, data) != 0;
-#else
-  (void)command;
-  (void)data;
+bool QtDesktop::ShowHelp(const std::string& file, std::uint32_t /*command*/, std::uintptr_t /*data*/) {
   const QString page = FindHelpPage(file);
   if (page.isEmpty()) {
     ShowMessageBox("Cannot find the help file " + file + ".", "Help", kMbIconError | kMbOk);
@@ -99,7 +88,8 @@ bool QtDesktop::ShowHelp(const std::string& file, std::uint32_t command, std::ui
   helpViewer_->show();
   helpViewer_->raise();
   return true;
-#endif
 }
+
+std::unique_ptr<Desktop> CreateSystemDesktop() { return std::make_unique<QtDesktop>(); }
 
 }  // namespace platform

@@ -1,4 +1,4 @@
-// Message boxes, file dialogs and help shown with Qt.
+// Message boxes, file dialogs and help shown with Qt: the desktop where Windows is not.
 #pragma once
 
 #include <QPointer>
