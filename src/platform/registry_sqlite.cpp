@@ -252,11 +252,11 @@ struct SqliteRegistry::Statements {
          "INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
          "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data"},
         {&removeValue, "DELETE FROM vals WHERE key = ?1 AND name = ?2"},
+        // UNION, not UNION ALL: in a damaged file whose parents form a cycle, a deletion
+        // must still end.
         {&removeTreeValues,
          "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id) "
          "DELETE FROM vals WHERE key IN tree"},
-        // UNION, not UNION ALL: in a damaged file whose parents form a cycle, a deletion
-        // must still end.
         {&removeTreeKeys,
          "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id) "
          "DELETE FROM keys WHERE id IN tree"},
