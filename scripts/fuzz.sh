@@ -34,7 +34,7 @@ for target in "${targets[@]}"; do
   findings="$build/fuzz-findings/$target"
   rm -rf "$corpus" "$findings"
   mkdir -p "$corpus" "$findings"
-  cp "$root/tests/fuzz/corpus/$target/." "$corpus/" -r
+  cp -r "$root/tests/fuzz/corpus/$target/." "$corpus/"
   echo "== $target: $seconds s"
   if ! "$build/tests/fuzz/$target" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix="$findings/" "$corpus" 2>"$findings/log.txt"; then
