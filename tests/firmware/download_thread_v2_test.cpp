@@ -7,27 +7,10 @@
 #include <mutex>
 
 #include "devsim/device_simulator.h"
+#include "firmware/recording_download_window.h"
 #include "platform/address.h"
 
 namespace {
-
-class RecordingWindow : public DownloadV2WindowOps {
- public:
-  void StartAnimation() override { ++animations; }
-  void Progress(std::uint32_t percent) override { progress.push_back(percent); }
-  void Success() override { outcome = "success"; }
-  void Failure(const std::string& message) override { outcome = message; }
-  void Inform(const std::string& text) override { informed.push_back(text); }
-  bool Ask(const std::string& text) override {
-    asked.push_back(text);
-    return answer;
-  }
-  int animations = 0;
-  std::vector<std::uint32_t> progress;
-  std::string outcome;
-  std::vector<std::string> informed, asked;
-  bool answer = false;
-};
 
 std::vector<std::uint8_t> Bytes(std::size_t size, int seed) {
   std::vector<std::uint8_t> bytes(size);
@@ -60,7 +43,7 @@ class NetworkDownload : public ::testing::Test {
   NetworkTimings timings{0, 0, 2000, 500, 10, 10};
   ExfFile file;
   std::unique_ptr<devsim::DeviceSimulator> simulator;
-  RecordingWindow window;
+  RecordingDownloadWindow window;
 };
 
 using Codes = std::vector<std::uint32_t>;
@@ -130,7 +113,7 @@ TEST_F(NetworkDownload, OpenPortsOrAnotherDeviceEndTheRunBeforeAnyErase) {
   device.openPorts = 0;
   device.deviceCode = 0x7308;
   Prepare(1024, 1024, versions, device);
-  window = RecordingWindow();
+  window = RecordingDownloadWindow();
   Run();
   EXPECT_EQ(window.outcome, "The image file is for the device[7316] instead of device[7308]");
 }
@@ -195,7 +178,7 @@ TEST_F(NetworkDownload, EveryMisbehaviourEndsWithItsText) {
     device.fault = c.fault;
     device.faultCommand = c.code;
     Prepare(5000, 4096, versions, device);
-    window = RecordingWindow();
+    window = RecordingDownloadWindow();
     const auto start = std::chrono::steady_clock::now();
     Run();
     EXPECT_EQ(window.outcome, c.text) << static_cast<int>(c.fault) << " " << c.code;

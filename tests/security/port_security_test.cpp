@@ -5,17 +5,13 @@
 #include <cstring>
 #include <random>
 
-#include "platform/registry_sqlite.h"
-#include "support/temp_dir.h"
+#include "support/test_registry.h"
 
 namespace {
 
 class SecurityStore : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string failure;
-    registry = platform::SqliteRegistry::Open(dir.File("registry.db"), &failure);
-    ASSERT_NE(registry, nullptr) << failure;
     ASSERT_EQ(registry->CreateKey(platform::kHKeyLocalMachine, "Enum\\OLMXV1X\\OLMX5", platform::kKeyWrite, &key,
                                   nullptr),
               0);
@@ -30,8 +26,8 @@ class SecurityStore : public ::testing::Test {
     return registry->QueryValue(key, name, nullptr, nullptr, &size) == 0;
   }
 
-  testsupport::TempDir dir;
-  std::unique_ptr<platform::SqliteRegistry> registry;
+  testsupport::TestRegistry machine;
+  platform::Registry* registry = &machine.registry();
   platform::RegKey key = 0;
 };
 

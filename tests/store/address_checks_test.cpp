@@ -1,6 +1,6 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include "platform/address.h"
 #include "store/device_models.h"
 #include "store/error_codes.h"
 #include "store/store_fixture.h"
@@ -21,7 +21,7 @@ class AddressChecks : public StoreFixture {
   TTorl7370PortEntry* Map(int n, std::int32_t model, const char* address, std::int32_t devicePort) {
     TTorl7370PortEntry* port = Port(n);
     port->kind = model;
-    port->ipAddress = inet_addr(address);
+    port->ipAddress = platform::InetAddr(address);
     port->devicePort = port->devicePortEdit = devicePort;
     return port;
   }
@@ -96,9 +96,9 @@ TEST_F(AddressChecks, DuplicateSkipsItselfAndPortsThatAreNotMapped) {
   TTorl7370PortEntry* port = Map(9, 1, "10.0.0.5", 0);
   CopyText(port->ipText, "10.0.0.5");
   Port(3)->kind = KIND_USED;
-  Port(3)->ipAddress = inet_addr("10.0.0.5");
+  Port(3)->ipAddress = platform::InetAddr("10.0.0.5");
   Port(3)->devicePortEdit = 0;
-  Port(5)->ipAddress = inet_addr("10.0.0.5");  // unused, keeps old values
+  Port(5)->ipAddress = platform::InetAddr("10.0.0.5");  // unused, keeps old values
   EXPECT_TRUE(port->CheckDuplicate());
 }
 

@@ -1,7 +1,4 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -9,12 +6,12 @@
 #include <iterator>
 #include <sstream>
 
+#include "platform/address.h"
 #include "store/device_models.h"
 #include "store/error_codes.h"
 #include "store/mapping_file.h"
 #include "store/registry_values.h"
 #include "store/store_fixture.h"
-#include "support/registry_snapshot.h"
 
 namespace {
 
@@ -68,7 +65,7 @@ std::string MemoLines(std::size_t total) {
   return lines;
 }
 
-std::uint32_t Ip(const char* text) { return inet_addr(text); }
+std::uint32_t Ip(const char* text) { return platform::InetAddr(text); }
 
 // The devices that stand for a full disk and an endless file are not on every system.
 bool Missing(const char* device) { return !std::filesystem::exists(device); }
@@ -93,9 +90,6 @@ class MappingFileTest : public StoreFixture {
     window.root.children.clear();
     ASSERT_TRUE(OpenAndLoad());
   }
-
-  std::string RegistryFile() { return dir.File("registry.db"); }
-  std::string Snapshot() { return testsupport::RegistrySnapshot(RegistryFile()); }
 
   std::uint32_t ImportBytes(const std::string& bytes) {
     const std::string path = dir.File("import.cpm");
@@ -237,10 +231,11 @@ TEST_F(MappingFileTest, StreamOpensForImportOnlyWhatMayBeUpdated) {
   MappingFile file;
   EXPECT_FALSE(file.OpenForImport(dir.File("missing.cpm")));
   EXPECT_FALSE(file.OpenForImport(dir.path()));
-  if (geteuid() == 0) GTEST_SKIP() << "the superuser may update a read-only file";
   const std::string path = dir.File("readonly.cpm");
   WriteBytes(path, Crlf(kValid));
-  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                         std::filesystem::perms::others_read);
+  if (std::ofstream(path, std::ios::app)) GTEST_SKIP() << "this user may update a read-only file";
   EXPECT_FALSE(file.OpenForImport(path));
 }
 
@@ -307,12 +302,11 @@ TEST_F(MappingFileTest, ImportOnAnotherMachineMapsTheSamePorts) {
   Reload();
   const std::string exported = Export();
 
+  // Where there is only one registry, the other machine's replaces this one's.
   testsupport::TempDir otherDir;
-  std::string failure;
-  auto otherRegistry = platform::SqliteRegistry::Open(otherDir.File("registry.db"), &failure);
-  ASSERT_TRUE(otherRegistry) << failure;
+  testsupport::TestRegistry otherMachine;
   FakeWindow other;
-  other.store = std::make_unique<TTorl7370PortManager>(&other, *otherRegistry);
+  other.store = std::make_unique<TTorl7370PortManager>(&other, otherMachine.registry());
   ASSERT_TRUE(other.store->OpenRegistry());
   ASSERT_TRUE(other.store->LoadPorts());
   const std::string path = otherDir.File("in.cpm");

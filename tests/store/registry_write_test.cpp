@@ -1,8 +1,8 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "platform/address.h"
 #include "store/device_models.h"
 #include "store/error_codes.h"
 #include "store/registry_values.h"
@@ -41,7 +41,7 @@ class RegistryWrite : public StoreFixture {
   TTorl7370PortEntry& Prepare(int n, const char* address, std::int32_t devicePort, const char* memo) {
     TTorl7370PortEntry& port = *Port(n);
     CopyText(port.ipText, address);
-    port.ipAddress = inet_addr(address);
+    port.ipAddress = platform::InetAddr(address);
     port.devicePort = port.devicePortEdit = devicePort;
     port.autoReconn = port.autoReconnEdit = 1;
     CopyText(port.description, memo);
@@ -132,7 +132,7 @@ TEST_F(RegistryWrite, AMappingWritesEveryValueOfItsFourEntriesInOrder) {
       {"PortSubClass", platform::kRegBinary, {0x01}},
       {"ProviderName", platform::kRegSz, Text("Quellmark Co., Ltd.")}};
   const std::vector<ExpectedValue> portKey = {
-      {"IP Address", platform::kRegDword, Dword(inet_addr("192.168.0.30"))},
+      {"IP Address", platform::kRegDword, Dword(platform::InetAddr("192.168.0.30"))},
       {"Port", platform::kRegDword, Dword(2)},
       {"Model", platform::kRegDword, Dword(0xB370)},
       {"Description", platform::kRegSz, Text("Line one\r\nLine two")},
@@ -221,7 +221,7 @@ TEST_F(RegistryWrite, RemovingAMappingDeletesItsFourEntries) {
   EXPECT_EQ(port.kind, KIND_UNUSED);
   EXPECT_EQ(port.enumId, -1);
   EXPECT_EQ(port.portId, -1);
-  EXPECT_EQ(port.ipAddress, inet_addr("10.0.0.3"));  // the mapping's values stay
+  EXPECT_EQ(port.ipAddress, platform::InetAddr("10.0.0.3"));  // the mapping's values stay
   // The only port of its category: its new node under "Unused Ports" is selected.
   EXPECT_EQ(window.selected, port.node);
   EXPECT_EQ(static_cast<FakeNode*>(port.node)->parent, window.Category("Unused Ports"));
@@ -256,7 +256,7 @@ TEST_F(RegistryWrite, UpdateRewritesTheFiveValuesAndDropsSecurityValues) {
   registry->OpenKey(platform::kHKeyLocalMachine, "Enum\\OLMXV1X\\OLMX9", platform::kKeyWrite, &key);
   for (const char* secure : {"SecSeed", "SecMethod", "SecSig"}) WriteDword(*registry, key, secure, 7);
   registry->CloseKey(key);
-  port.ipAddress = inet_addr("10.0.0.4");
+  port.ipAddress = platform::InetAddr("10.0.0.4");
   port.devicePort = port.devicePortEdit = 1;
   port.autoReconn = 0;
   CopyText(port.description, "new memo");
@@ -266,7 +266,7 @@ TEST_F(RegistryWrite, UpdateRewritesTheFiveValuesAndDropsSecurityValues) {
   port.UpdatePortData();
   EXPECT_EQ(WrittenNames(), (std::vector<std::string>{"IP Address", "Port", "Model", "Description", "AutoReconn"}));
   EXPECT_EQ(faulty->NamesOf(RegOp::kDeleteValue), (std::vector<std::string>{"SecSeed", "SecMethod", "SecSig"}));
-  ExpectValues("Enum\\OLMXV1X\\OLMX9", {{"IP Address", platform::kRegDword, Dword(inet_addr("10.0.0.4"))},
+  ExpectValues("Enum\\OLMXV1X\\OLMX9", {{"IP Address", platform::kRegDword, Dword(platform::InetAddr("10.0.0.4"))},
                                         {"Port", platform::kRegDword, Dword(2)},
                                         {"Description", platform::kRegSz, Text("new memo")},
                                         {"AutoReconn", platform::kRegDword, Dword(0)},
@@ -278,7 +278,7 @@ TEST_F(RegistryWrite, UpdateRewritesTheFiveValuesAndDropsSecurityValues) {
 TEST_F(RegistryWrite, EveryFailingUpdateWriteLeavesTheRegistryAsItWas) {
   TTorl7370PortEntry& port = Add(9, 1, "10.0.0.3");
   const std::string before = Snapshot();
-  port.ipAddress = inet_addr("10.0.0.4");
+  port.ipAddress = platform::InetAddr("10.0.0.4");
   port.devicePortEdit = 1;
   CopyText(port.description, "changed");
   for (int nth = 1; nth <= 5; ++nth) {
@@ -311,7 +311,7 @@ TEST_F(RegistryWrite, SetMappingWithTheRecordsOwnValuesWritesNothing) {
   TTorl7370PortEntry& port = Add(6, 3, "10.0.0.6", 2);
   window.RebootRequired = 0;
   faulty->ClearCalls();
-  port.SetMapping(3, inet_addr("10.0.0.6"), "memo", 1, 3);
+  port.SetMapping(3, platform::InetAddr("10.0.0.6"), "memo", 1, 3);
   EXPECT_TRUE(faulty->NamesOf(RegOp::kSetValue).empty());
   EXPECT_TRUE(faulty->NamesOf(RegOp::kCreateKey).empty());
   EXPECT_EQ(window.RebootRequired, 0);
@@ -320,7 +320,7 @@ TEST_F(RegistryWrite, SetMappingWithTheRecordsOwnValuesWritesNothing) {
 TEST_F(RegistryWrite, SetMappingMapsRemapsAndUpdates) {
   TTorl7370PortEntry& port = *Port(6);
   window.SelectNode(port.node);
-  port.SetMapping(3, inet_addr("10.0.0.6"), "first", 0, 4);
+  port.SetMapping(3, platform::InetAddr("10.0.0.6"), "first", 0, 4);
   EXPECT_EQ(port.kind, 3);
   EXPECT_STREQ(port.ipText, "10.0.0.6");
   EXPECT_EQ(port.devicePort, 3);
@@ -331,12 +331,12 @@ TEST_F(RegistryWrite, SetMappingMapsRemapsAndUpdates) {
                                         {"AutoReconn", platform::kRegDword, Dword(0)}});
   // Same model: the values are rewritten in place, the key numbers stay.
   const std::int32_t enumId = port.enumId;
-  port.SetMapping(3, inet_addr("10.0.0.7"), "second", 1, 1);
+  port.SetMapping(3, platform::InetAddr("10.0.0.7"), "second", 1, 1);
   EXPECT_EQ(port.enumId, enumId);
-  ExpectValues("Enum\\OLMXV1X\\OLMX6", {{"IP Address", platform::kRegDword, Dword(inet_addr("10.0.0.7"))},
+  ExpectValues("Enum\\OLMXV1X\\OLMX6", {{"IP Address", platform::kRegDword, Dword(platform::InetAddr("10.0.0.7"))},
                                         {"Description", platform::kRegSz, Text("second")}});
   // Another model: unmapped, then mapped again under the new one.
-  port.SetMapping(9, inet_addr("10.0.0.7"), "second", 1, 1);
+  port.SetMapping(9, platform::InetAddr("10.0.0.7"), "second", 1, 1);
   EXPECT_EQ(port.kind, 9);
   EXPECT_EQ(window.ChildTexts("TORL7371W Ports"), (std::vector<std::string>{"COM6"}));
   EXPECT_TRUE(window.ChildTexts("VEQ7304  Ports").empty());

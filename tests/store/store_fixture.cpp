@@ -1,9 +1,6 @@
 #include "store/store_fixture.h"
 
 StoreFixture::StoreFixture() {
-  std::string failure;
-  registry = platform::SqliteRegistry::Open(dir.File("registry.db"), &failure);
-  EXPECT_TRUE(registry) << failure;
   builder = std::make_unique<testsupport::RegistryBuilder>(*registry);
   faulty = std::make_unique<testsupport::FaultyRegistry>(*registry);
 }

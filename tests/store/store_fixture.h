@@ -1,4 +1,4 @@
-// A store over a fresh stand-in registry file and a window without a display.
+// A store over a fresh registry and a window without a display.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -6,13 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "platform/registry_sqlite.h"
 #include "store/fake_window.h"
 #include "store/port_manager.h"
 #include "support/faulty_registry.h"
 #include "support/registry_builder.h"
-#include "support/registry_snapshot.h"
 #include "support/temp_dir.h"
+#include "support/test_registry.h"
 
 using testsupport::MappingValues;
 
@@ -32,12 +31,13 @@ class StoreFixture : public ::testing::Test {
   bool Open();
   bool OpenAndLoad();
 
-  std::string Snapshot() { return testsupport::RegistrySnapshot(dir.File("registry.db")); }
+  std::string Snapshot() { return machine.Snapshot(); }
   TTorl7370PortManager& store() { return *window.store; }
   TTorl7370PortEntry* Port(int n) { return window.store->ports[n]; }
 
-  testsupport::TempDir dir;
-  std::unique_ptr<platform::SqliteRegistry> registry;
+  testsupport::TempDir dir;  // for files the tests write
+  testsupport::TestRegistry machine;
+  platform::Registry* registry = &machine.registry();
   std::unique_ptr<testsupport::RegistryBuilder> builder;
   // What the store works on: the file, through a wrapper that can fail chosen calls.
   std::unique_ptr<testsupport::FaultyRegistry> faulty;

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Builds the Windows suite with mingw-w64 and runs it under Wine set to Windows 98: the
+# Win32 backends against an implementation of the API that nobody here wrote, a socat pty
+# as a COM port, and the device simulator running natively on 127.0.0.1.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+started=$(date +%s)
+
+"$root/scripts/setup.sh"
+packages=(wine wine64 g++-mingw-w64-x86-64 googletest socat)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Natively: the device simulator, and the store suite for the registry comparison.
+"$root/scripts/build.sh" veq-devsim store_tests
+native="${BUILD_DIR:-$root/build}"
+windows="${WINDOWS_BUILD_DIR:-$root/build-win}"
+cmake -S "$root" -B "$windows" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DVEQ_BUILD_UI=OFF -DVEQ_BUILD_BENCH=OFF >/dev/null
+cmake --build "$windows" -j "$(nproc)" --target veq_windows_tests
+built=$(date +%s)
+
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineboot -i >/dev/null 2>&1
+exe=veq_windows_tests.exe
+cp "$windows/tests/windows/$exe" "$work/"
+
+# Runs the suite with the arguments given; fails unless it prints its closing line with
+# nothing failed (a Wine program can end with 0 without having run).
+suite() {
+  local log="$work/suite.log"
+  (cd "$work" && wine "$exe" "$@") >"$log" 2>&1 || true
+  grep -E '^\[  (FAILED|SKIPPED) ' "$log" | sort -u || true
+  local closing
+  closing="$(grep -a '^VEQ WINDOWS SUITE END:' "$log" || true)"
+  echo "${closing:-the suite printed no closing line}"
+  if [ -z "$closing" ] || ! grep -q ' 0 failed' <<<"$closing"; then
+    grep -a -B2 -A12 'Failure$' "$log" || tail -40 "$log"
+    cp "$log" "$windows/failed-suite.log"
+    echo "the whole log: $windows/failed-suite.log"
+    return 1
+  fi
+}
+
+echo "== Wine's default version (the NT family): the start-up check refuses"
+VEQ_EXPECT_PLATFORM=2 suite --gtest_filter='Win32Version.*'
+
+wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe" /v Version /t REG_SZ /d win98 /f >/dev/null 2>&1
+
+# COM5 is a pty whose other end echoes what it reads: a loopback plug for the data lines.
+socat pty,rawer,link="$WINEPREFIX/dosdevices/com5" PIPE &
+pids+=($!)
+# The device: free ports on 127.0.0.1, running until its standard input ends.
+mkfifo "$work/device.in"
+"$native/tools/devsim/veq-devsim" --device 7316 --command-port 0 --monitor-port 0 \
+  --save-images "$work/received" <"$work/device.in" >"$work/device.out" &
+device=$!
+pids+=($device)
+exec 3>"$work/device.in"
+"$native/tools/devsim/veq-devsim" --write-exf "$work/fw.exf" --device 7316 --image-sizes 5120,3072
+for _ in $(seq 50); do
+  [ -e "$WINEPREFIX/dosdevices/com5" ] && grep -q 'monitor port' "$work/device.out" && break
+  sleep 0.1
+done
+read -r commandPort monitorPort < <(sed -n 's/.*command port \([0-9]*\), monitor port \([0-9]*\).*/\1 \2/p' "$work/device.out")
+
+echo "== Windows 98: every suite on the Win32 backends"
+VEQ_EXPECT_PLATFORM=1 VEQ_LOOPBACK_COM=COM5 VEQ_DEVSIM_EXF="Z:$work/fw.exf" \
+  VEQ_DEVSIM_COMMAND_PORT="$commandPort" VEQ_DEVSIM_MONITOR_PORT="$monitorPort" suite
+
+exec 3>&-
+wait "$device"
+cmp "$work/received.image1" "$work/fw.exf.image1"
+cmp "$work/received.image2" "$work/fw.exf.image2"
+echo "the device simulator received both images whole"
+
+echo "== The same mappings in Wine's registry and in the stand-in"
+VEQ_PARITY_WRITE=1 suite --gtest_filter='RegistryParity.*'
+for key in 'Enum\OLMXV1X' 'Enum\Root\Ports' 'System\CurrentControlSet\Services\Class\Ports' \
+  'Hardware\DeviceMap\SerialComm'; do
+  wine reg query "HKLM\\$key" /s 2>/dev/null
+done >"$work/reg-query.txt"
+VEQ_PARITY_REG_QUERY="$work/reg-query.txt" "$native/tests/store/store_tests" \
+  --gtest_filter='RegistryParity.*' >"$work/parity.log" 2>&1 || { cat "$work/parity.log"; exit 1; }
+if grep -q SKIPPED "$work/parity.log" || ! grep -q '^\[  PASSED  \] 1 test' "$work/parity.log"; then
+  cat "$work/parity.log"
+  exit 1
+fi
+echo "wine reg query equals the stand-in"
+
+finished=$(date +%s)
+echo "Wine stage: $((built - started)) s to build, $((finished - built)) s under Wine"

@@ -1,0 +1,74 @@
+// The loopback test's procedure through a real COM port. The Wine stage links COMn to a
+// pty whose other end socat echoes back: a loopback plug for the data lines only.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+
+#include "porttest/port_test_thread.h"
+#include "windows/suite_environment.h"
+
+namespace {
+
+class LineRecorder : public PortTestWindowOps {
+ public:
+  void ReportLine(const std::string& line) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.push_back(line);
+  }
+  void EnterRunning() override {}
+  void EnterStopped() override {}
+  void EnterFinished() override {}
+  std::vector<std::string> Lines() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+};
+
+class ComLoopback : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string name = StageSetting("VEQ_LOOPBACK_COM");
+    if (name.empty()) GTEST_SKIP() << "VEQ_LOOPBACK_COM names a COM port with a loopback behind it";
+    std::uint32_t error = 0;
+    port = ports->Open("\\\\.\\" + name, &error);
+    ASSERT_NE(port, nullptr) << error;
+    worker = TPortTestThrd::Create(window, *port, name, state, done);
+    ASSERT_NE(worker, nullptr);
+    ASSERT_TRUE(worker->InitPort(TPortTestThrd::kTimeoutMs));
+    worker->ResetSettings();
+  }
+
+  std::unique_ptr<platform::SerialPorts> ports = platform::CreateSystemSerialPorts();
+  std::unique_ptr<platform::SerialPort> port;
+  LineRecorder window;
+  std::atomic<std::uint32_t> state{ptsRunning};
+  std::atomic<int> done{0};
+  std::unique_ptr<TPortTestThrd> worker;
+};
+
+TEST_F(ComLoopback, ThePatternComesBackAtEverySpeedWithEightDataBits) {
+  worker->dcb.ByteSize = 8;
+  std::vector<std::string> expected;
+  for (std::uint32_t baud : BaudRateList) {
+    worker->dcb.BaudRate = baud;
+    worker->TestData();
+    expected.push_back("TEST " + worker->DescribeSetting(true));
+  }
+  EXPECT_EQ(window.Lines(), expected);
+}
+
+TEST_F(ComLoopback, TheSignalTestFailsWhereTheLinesCannotBeRead) {
+  // See Win32PtyPort.WhereWineIsNotWindows: a pty has no modem lines.
+  worker->TestSignals();
+  const std::vector<std::string> lines = window.Lines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(lines[0] == "WIN32API EscapeCommFunction Fail[50]" || lines[0] == "WIN32API GetCommModemStatus Fail[50]")
+      << lines[0];
+}
+
+}  // namespace

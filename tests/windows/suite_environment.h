@@ -1,0 +1,11 @@
+// What the Wine stage tells the suite about the machine it prepared.
+#pragma once
+
+#include <cstdlib>
+#include <string>
+
+// The variable's text, or empty when it is not set: the test that needs it then skips.
+inline std::string StageSetting(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
