@@ -61,6 +61,13 @@ class Registry {
   virtual RegResult DeleteKey(RegKey key, const char* subKey) = 0;
   virtual RegResult DeleteValue(RegKey key, const char* valueName) = 0;
   virtual RegResult CloseKey(RegKey key) = 0;
+
+  // The changes made from BeginChanges up to its EndChanges reach the registry together:
+  // a process that dies between them leaves none of them. Pairs may nest. The Win32
+  // registry has no such bracket; there each change stands on its own.
+  virtual void BeginChanges() {}
+  // kErrorSuccess when the bracket's changes are kept.
+  virtual RegResult EndChanges() { return kErrorSuccess; }
 };
 
 // The machine's registry: the Win32 registry on Windows, the file-backed stand-in

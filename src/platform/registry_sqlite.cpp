@@ -234,7 +234,7 @@ RegResult Done(Run& run) {
 
 struct SqliteRegistry::Statements {
   sqlite3* db = nullptr;
-  Statement begin, commit, rollback;
+  Statement begin, commit, rollback, savepoint, release, rollbackTo;
   Statement keyExists, findChild, insertKey, childAt;
   Statement getValue, putValue, removeValue, removeTreeValues, removeTreeKeys;
 
@@ -243,6 +243,9 @@ struct SqliteRegistry::Statements {
         {&begin, "BEGIN IMMEDIATE"},
         {&commit, "COMMIT"},
         {&rollback, "ROLLBACK"},
+        {&savepoint, "SAVEPOINT call"},
+        {&release, "RELEASE call"},
+        {&rollbackTo, "ROLLBACK TO call"},
         {&keyExists, "SELECT 1 FROM keys WHERE id = ?1"},
         {&findChild, "SELECT id FROM keys WHERE parent = ?1 AND name = ?2"},
         {&insertKey, "INSERT INTO keys(parent, name) VALUES(?1, ?2)"},
@@ -456,6 +459,14 @@ RegResult SqliteRegistry::Walk(std::int64_t from, const char* path, std::int64_t
 template <typename Body>
 RegResult SqliteRegistry::Change(Body body) {
   if (readOnly_) return kErrorAccessDenied;
+  if (inBracket_) {
+    RegResult result = statements_->Exec(statements_->savepoint);
+    if (result != kErrorSuccess) return result;
+    result = body();
+    if (result != kErrorSuccess) statements_->Exec(statements_->rollbackTo);
+    statements_->Exec(statements_->release);
+    return result;
+  }
   RegResult result = statements_->Exec(statements_->begin);
   if (result != kErrorSuccess) return result;
   result = body();
@@ -591,6 +602,23 @@ RegResult SqliteRegistry::DeleteValue(RegKey key, const char* valueName) {
     if (result != kErrorSuccess) return result;
     return sqlite3_changes(db_) == 0 ? kErrorFileNotFound : kErrorSuccess;
   });
+}
+
+void SqliteRegistry::BeginChanges() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  // Without the transaction (another process held the file too long) each call is still
+  // a transaction of its own.
+  if (changeDepth_++ == 0 && !readOnly_) inBracket_ = statements_->Exec(statements_->begin) == kErrorSuccess;
+}
+
+RegResult SqliteRegistry::EndChanges() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (changeDepth_ == 0) return kErrorInvalidParameter;
+  if (--changeDepth_ > 0 || !inBracket_) return kErrorSuccess;
+  inBracket_ = false;
+  const RegResult result = statements_->Exec(statements_->commit);
+  if (result != kErrorSuccess && sqlite3_get_autocommit(db_) == 0) statements_->Exec(statements_->rollback);
+  return result;
 }
 
 RegResult SqliteRegistry::CloseKey(RegKey key) {

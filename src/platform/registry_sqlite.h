@@ -50,6 +50,10 @@ class SqliteRegistry : public Registry {
   RegResult DeleteKey(RegKey key, const char* subKey) override;
   RegResult DeleteValue(RegKey key, const char* valueName) override;
   RegResult CloseKey(RegKey key) override;
+  // One write transaction from the outermost BeginChanges to its EndChanges; each call
+  // inside is a savepoint of it, so a failed call still undoes only itself.
+  void BeginChanges() override;
+  RegResult EndChanges() override;
 
  private:
   struct Statements;
@@ -76,6 +80,8 @@ class SqliteRegistry : public Registry {
   std::map<RegKey, std::int64_t> handles_;
   RegKey nextHandle_ = 1;
   std::mutex mutex_;
+  int changeDepth_ = 0;     // open BeginChanges brackets
+  bool inBracket_ = false;  // the outermost bracket holds a transaction
 };
 
 }  // namespace platform
