@@ -40,6 +40,10 @@ class TTorl7370PortManager {
   bool DeleteDriverKeys(TTorl7370PortEntry& record);
   bool CreatePortRegistry(TTorl7370PortEntry& record);
   bool DeletePortRegistry(TTorl7370PortEntry& record);
+  // False when the port key names other device keys than the record: another instance of
+  // the utility freed the port and mapped it anew since the load, and the record's keys
+  // may belong to another mapping by now. A key that cannot be read is not judged here.
+  bool NamesOwnDriverKeys(const char* portKey, const TTorl7370PortEntry& record);
 
   // The mapping file (.cpm): export of every mapped port, import in a checking and an
   // applying pass. Results are PMERR_ codes.

@@ -93,6 +93,7 @@ void TTorl7370PortEntry::UpdatePortData() {
     window.ShowTitledMessage(keyName, "UpdatePortData Reg ERROR", platform::kMbOk);
     return;
   }
+  ChangeBracket bracket(registry);
   SavedValue saved[std::size(kUpdatedValues)];
   for (std::size_t i = 0; i < std::size(kUpdatedValues); ++i) saved[i] = SaveValue(registry, key, kUpdatedValues[i]);
   const bool written = ValueWriter(registry, key)
@@ -113,6 +114,10 @@ void TTorl7370PortEntry::UpdatePortData() {
   else
     DeleteSecurity(registry, key);
   registry.CloseKey(key);
+  if (!bracket.End() && written) {
+    window.ErrorCode = PMERR_REG_DRIVER;
+    window.ShowErrorMessage();
+  }
   flags &= ~kPortModifiedFlag;
   window.RefreshApplyState(*this);
   window.RebootRequired = 1;

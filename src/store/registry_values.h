@@ -52,3 +52,24 @@ class ValueWriter {
   platform::RegKey key_;
   bool ok_ = true;
 };
+
+// The registry changes of one store operation, kept together: a process that dies in the
+// middle leaves all of them or none (where the registry can; see BeginChanges).
+class ChangeBracket {
+ public:
+  explicit ChangeBracket(platform::Registry& registry) : registry_(registry) { registry_.BeginChanges(); }
+  ~ChangeBracket() {
+    if (open_) registry_.EndChanges();
+  }
+  ChangeBracket(const ChangeBracket&) = delete;
+  ChangeBracket& operator=(const ChangeBracket&) = delete;
+  // False when the changes could not be kept: then none of them was.
+  bool End() {
+    open_ = false;
+    return registry_.EndChanges() == platform::kErrorSuccess;
+  }
+
+ private:
+  platform::Registry& registry_;
+  bool open_ = true;
+};

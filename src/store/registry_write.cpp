@@ -66,6 +66,18 @@ bool WriteClassDriverValues(platform::Registry& registry, RegKey key, const Port
 
 }  // namespace
 
+bool TTorl7370PortManager::NamesOwnDriverKeys(const char* portKey, const TTorl7370PortEntry& record) {
+  RegKey key = platform::kInvalidKey;
+  if (registry_.OpenKey(hMappingList, portKey, platform::kKeyRead, &key) != kErrorSuccess) return true;
+  std::uint32_t enumId = 0, portId = 0;
+  const bool other = (record.enumId != -1 && ReadDword(registry_, key, "EnumID", &enumId) &&
+                      enumId != static_cast<std::uint32_t>(record.enumId)) ||
+                     (record.portId != -1 && ReadDword(registry_, key, "PortID", &portId) &&
+                      portId != static_cast<std::uint32_t>(record.portId));
+  registry_.CloseKey(key);
+  return !other;
+}
+
 std::int32_t TTorl7370PortManager::FirstFreeId(RegKey parent) {
   std::int32_t n = 0;
   while (KeyNumberExists(parent, n)) ++n;
@@ -117,10 +129,21 @@ bool TTorl7370PortManager::DeleteDriverKeys(TTorl7370PortEntry& record) {
 }
 
 bool TTorl7370PortManager::CreatePortRegistry(TTorl7370PortEntry& record) {
+  // A mapping is whole or absent, even when the process dies half-way through it or a
+  // second instance of the utility writes at the same time.
+  ChangeBracket bracket(registry_);
   if (!CreateDriverKeys(record)) return false;
   const PortTexts texts(record.comNumber);
   RegKey portKey = platform::kInvalidKey;
-  if (registry_.CreateKey(hMappingList, texts.portKey, platform::kKeyWrite, &portKey, nullptr) != kErrorSuccess) {
+  std::uint32_t disposition = 0;
+  if (registry_.CreateKey(hMappingList, texts.portKey, platform::kKeyWrite, &portKey, &disposition) != kErrorSuccess) {
+    DeleteDriverKeys(record);
+    return false;
+  }
+  // A port key that is already there belongs to a mapping another instance of the utility
+  // has made since the load: overwriting it would orphan that mapping's device keys.
+  if (disposition == platform::kRegOpenedExistingKey) {
+    registry_.CloseKey(portKey);
     DeleteDriverKeys(record);
     return false;
   }
@@ -143,14 +166,24 @@ bool TTorl7370PortManager::CreatePortRegistry(TTorl7370PortEntry& record) {
     DeleteDriverKeys(record);
     return false;
   }
+  if (!bracket.End()) {
+    record.portId = record.enumId = -1;
+    return false;
+  }
   return true;
 }
 
 bool TTorl7370PortManager::DeletePortRegistry(TTorl7370PortEntry& record) {
   const PortTexts texts(record.comNumber);
+  ChangeBracket bracket(registry_);
+  if (!NamesOwnDriverKeys(texts.portKey, record)) return false;
   // The port key goes first: while it cannot be deleted the mapping stays whole.
   if (registry_.DeleteKey(hMappingList, texts.portKey) != kErrorSuccess) return false;
+  const std::int32_t portId = record.portId, enumId = record.enumId;
   DeleteDriverKeys(record);
   registry_.DeleteValue(hSerialComm, texts.portName);
-  return true;
+  if (bracket.End()) return true;
+  record.portId = portId;
+  record.enumId = enumId;
+  return false;
 }
