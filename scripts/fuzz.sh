@@ -35,9 +35,10 @@ for target in "${targets[@]}"; do
   rm -rf "$corpus" "$findings"
   mkdir -p "$corpus" "$findings"
   cp -r "$root/tests/fuzz/corpus/$target/." "$corpus/"
+  options=(-max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/")
+  [ -f "$root/tests/fuzz/$target.dict" ] && options+=(-dict="$root/tests/fuzz/$target.dict")
   echo "== $target: $seconds s"
-  if ! "$build/tests/fuzz/$target" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -print_final_stats=1 \
-      -artifact_prefix="$findings/" "$corpus" 2>"$findings/log.txt"; then
+  if ! "$build/tests/fuzz/$target" "${options[@]}" "$corpus" 2>"$findings/log.txt"; then
     failed+=("$target")
   fi
   grep -E '^#[0-9]+' "$findings/log.txt" | tail -n 1 || true
