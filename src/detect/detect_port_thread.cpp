@@ -29,7 +29,8 @@ void TDetectPortThrd::Execute() {
   for (int i = 1; i <= 255; ++i) {
     window_.StepProgress();
     if (ports_[i] != nullptr) continue;
-    char path[16];
+    // Room for any int: instrumented builds cannot prove i stays within 1..255.
+    char path[20];
     std::snprintf(path, sizeof path, kComNumberPathFormat, i);
     std::uint32_t lastError = 0;
     std::unique_ptr<platform::SerialPort> port = serial_.Open(path, &lastError);
