@@ -116,6 +116,12 @@ DeviceSimulator::DeviceSimulator(const DeviceSettings& settings) : settings_(set
   monitorListener_ = Listen(settings.monitorPort, &monitorPort_);
   ok_ = commandListener_ >= 0 && monitorListener_ >= 0;
   if (!ok_) return;
+  // Refused from the start: a client quicker than the serving thread's first turn would
+  // otherwise be let in and then cut off.
+  if (settings.fault == Fault::kRefuseCommandPort) {
+    close(commandListener_);
+    commandListener_ = -1;
+  }
   commandThread_ = std::thread(&DeviceSimulator::Serve, this, commandListener_, false);
   monitorThread_ = std::thread(&DeviceSimulator::Serve, this, monitorListener_, true);
 }
