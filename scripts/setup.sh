@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building and testing the utility needs on Debian 12, when it is missing.
+# Installs what building and testing the utility needs on Debian 12, when it is missing,
+# and the further packages named as arguments.
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,7 @@ packages=(
   libsqlite3-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   socat
+  "$@"
 )
 
 missing=()
@@ -18,7 +20,14 @@ done
 
 echo "Installing: ${missing[*]}"
 sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if [ "$(id -u)" -ne 0 ]; then
+  # A Debian installed with a root password has no sudo.
+  if ! command -v sudo >/dev/null; then
+    echo "Installing needs root: run this as root, or install sudo and allow yourself to use it." >&2
+    exit 1
+  fi
+  sudo="sudo"
+fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq "${missing[@]}"

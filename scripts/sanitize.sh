@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer into build-asan/
+# and runs every test there, then builds the plain layers with ThreadSanitizer into
+# build-tsan/ and runs the tests of the workers that share state with a window. Any
+# sanitizer report fails the run.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+asan="${ASAN_BUILD_DIR:-$root/build-asan}"
+tsan="${TSAN_BUILD_DIR:-$root/build-tsan}"
+jobs="${JOBS:-$(nproc)}"
+
+# The sanitizer runtimes of Debian 12's g++.
+"$root/scripts/setup.sh" libasan8 libubsan1 libtsan2
+
+# -O1 keeps the instrumented tests quick and the reports' stacks readable.
+configure() {
+  local dir="$1"
+  shift
+  cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1" \
+    -DVEQ_BUILD_BENCH=OFF "$@" >/dev/null
+}
+
+# A report that did not change a test's exit code (a child process, a test that catches
+# aborts) still fails the run.
+check_reports() {
+  local log="$1/Testing/Temporary/LastTest.log"
+  if grep -nE 'ERROR: (Address|Leak)Sanitizer|runtime error:|WARNING: ThreadSanitizer' "$log"; then
+    echo "sanitizer reports in $log" >&2
+    exit 1
+  fi
+}
+
+export ASAN_OPTIONS="detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1:abort_on_error=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+export QT_QPA_PLATFORM=offscreen
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer: every test"
+configure "$asan" -DVEQ_SANITIZE=address,undefined
+cmake --build "$asan" -j "$jobs"
+(cd "$asan" && ctest --output-on-failure --no-tests=error -j "$jobs")
+check_reports "$asan"
+
+echo "== ThreadSanitizer: detection, loopback test, both firmware downloads, monitor link"
+configure "$tsan" -DVEQ_BUILD_UI=OFF -DVEQ_SANITIZE=thread
+cmake --build "$tsan" -j "$jobs" --target detect_tests porttest_tests firmware_tests firmware_com_download_tests
+(cd "$tsan" && ctest --output-on-failure --no-tests=error -j "$jobs" \
+  -R '^(DetectPortThread|PortTestProcedure|NetworkDownload|ComDownloadWorker|ComDownloadWorkerLife|MonitorLinkTest)\.')
+check_reports "$tsan"
