@@ -26,15 +26,19 @@ struct Scratch {
   std::string preparedBytes;
   std::string preparedSnapshot;
 };
-Scratch* scratch = nullptr;
+// Built on first use, after the switch to tmpfs; removed with its files when the run ends.
+Scratch& scratch() {
+  static Scratch made;
+  return made;
+}
 
 void DetectSystemPorts(PortTable& ports) { ports[1] = ports[4] = PORT_PRESENT; }
 
 void Prepare() {
-  fuzz::RemoveRegistryFiles(scratch->registryPath);
+  fuzz::RemoveRegistryFiles(scratch().registryPath);
   {
     std::string failure;
-    auto registry = platform::SqliteRegistry::Open(scratch->registryPath, &failure);
+    auto registry = platform::SqliteRegistry::Open(scratch().registryPath, &failure);
     fuzz::Require(registry != nullptr, "the prepared registry opens");
     testsupport::RegistryBuilder builder(*registry);
     testsupport::MappingValues com2;
@@ -55,8 +59,8 @@ void Prepare() {
                       builder.WriteMapping("OLMX7", com7),
                   "the prepared mappings are written");
   }  // closing the last connection folds the write-ahead log into the file
-  scratch->preparedBytes = fuzz::ReadFile(scratch->registryPath);
-  scratch->preparedSnapshot = testsupport::RegistrySnapshot(scratch->registryPath);
+  scratch().preparedBytes = fuzz::ReadFile(scratch().registryPath);
+  scratch().preparedSnapshot = testsupport::RegistrySnapshot(scratch().registryPath);
 }
 
 // A store over the registry as it stands, with the system's ports detected.
@@ -105,25 +109,25 @@ void RequireRegistryMatches(FakeWindow& window, platform::Registry& registry) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz::UseTmpfs();
-  scratch = new Scratch;
+  scratch();
   Prepare();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzz::RemoveRegistryFiles(scratch->registryPath);
-  fuzz::WriteFile(scratch->registryPath, scratch->preparedBytes);
-  fuzz::WriteFile(scratch->importPath, std::string(reinterpret_cast<const char*>(data), size));
+  fuzz::RemoveRegistryFiles(scratch().registryPath);
+  fuzz::WriteFile(scratch().registryPath, scratch().preparedBytes);
+  fuzz::WriteFile(scratch().importPath, std::string(reinterpret_cast<const char*>(data), size));
 
   std::string failure;
-  auto registry = platform::SqliteRegistry::Open(scratch->registryPath, &failure);
+  auto registry = platform::SqliteRegistry::Open(scratch().registryPath, &failure);
   fuzz::Require(registry != nullptr, "the working copy of the registry opens");
   FakeWindow window;
   fuzz::Require(LoadStore(window, *registry), "the store loads");
   TTorl7370PortManager& store = *window.store;
 
   MappingFile file;
-  fuzz::Require(file.OpenForImport(scratch->importPath), "the import file opens");
+  fuzz::Require(file.OpenForImport(scratch().importPath), "the import file opens");
   store.importLine = 0;
   const std::uint32_t checked = store.CheckMappingFile(file);
   fuzz::Require(store.importLine >= 1, "a check reads at least one line");
@@ -131,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Require(checked == PMERR_CPM_FORMAT || checked == PMERR_CPM_SETTING || checked == PMERR_CPM_DUP_COM ||
                       checked == PMERR_CPM_USED_PORT,
                   "a refusal has one of the mapping file's codes");
-    fuzz::Require(testsupport::RegistrySnapshot(scratch->registryPath) == scratch->preparedSnapshot,
+    fuzz::Require(testsupport::RegistrySnapshot(scratch().registryPath) == scratch().preparedSnapshot,
                   "a refused file changes nothing in the registry");
     RequireOneRecordPerPort(window);
     return 0;

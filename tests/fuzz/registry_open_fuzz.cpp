@@ -22,7 +22,11 @@ struct Scratch {
   testsupport::TempDir dir;
   std::string path = dir.File("registry.db");
 };
-Scratch* scratch = nullptr;
+// Built on first use, after the switch to tmpfs; removed with its files when the run ends.
+Scratch& scratch() {
+  static Scratch made;
+  return made;
+}
 
 void QueryValues(platform::SqliteRegistry& registry, RegKey key) {
   for (const char* name : kValueNames) {
@@ -76,19 +80,19 @@ void Change(platform::SqliteRegistry& registry) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz::UseTmpfs();
-  scratch = new Scratch;
+  scratch();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  fuzz::RemoveRegistryFiles(scratch->path);
-  fuzz::WriteFile(scratch->path, bytes);
+  fuzz::RemoveRegistryFiles(scratch().path);
+  fuzz::WriteFile(scratch().path, bytes);
   std::string failure;
-  auto registry = platform::SqliteRegistry::Open(scratch->path, &failure);
+  auto registry = platform::SqliteRegistry::Open(scratch().path, &failure);
   if (registry == nullptr) {
     fuzz::Require(failure.rfind("Cannot open the registry file \"", 0) == 0, "a refusal says why");
-    fuzz::Require(fuzz::ReadFile(scratch->path) == bytes, "a refused file is left as it was");
+    fuzz::Require(fuzz::ReadFile(scratch().path) == bytes, "a refused file is left as it was");
     return 0;
   }
   Walk(*registry, platform::kHKeyLocalMachine, 0);
