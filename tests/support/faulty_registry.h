@@ -57,6 +57,9 @@ class FaultyRegistry : public platform::Registry {
   platform::RegResult DeleteKey(platform::RegKey key, const char* subKey) override;
   platform::RegResult DeleteValue(platform::RegKey key, const char* valueName) override;
   platform::RegResult CloseKey(platform::RegKey key) override;
+  // Brackets reach the registry beneath, so the store's changes are kept together there too.
+  void BeginChanges() override { inner_.BeginChanges(); }
+  platform::RegResult EndChanges() override { return inner_.EndChanges(); }
 
  private:
   struct Fault {
