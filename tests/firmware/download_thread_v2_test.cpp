@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "devsim/device_simulator.h"
+#include "firmware/device_fault_cases.h"
 #include "firmware/recording_download_window.h"
 #include "platform/address.h"
 
@@ -151,28 +152,7 @@ TEST_F(NetworkDownload, ARefusedCommandPortTakesTheRecoveryPath) {
 }
 
 TEST_F(NetworkDownload, EveryMisbehaviourEndsWithItsText) {
-  struct Case {
-    devsim::Fault fault;
-    std::uint32_t code;
-    const char* text;
-  };
-  const Case cases[] = {
-      {devsim::Fault::kWrongMagic, 0, "The Device fail to process the download command"},
-      {devsim::Fault::kWrongTransactionId, 0, "The Device fail to process the download command"},
-      {devsim::Fault::kAnnounceTooMuch, 0, "The Device fail to process the download command"},
-      {devsim::Fault::kRefuseCommand, kCmdErase, "The Device fail to erase the old image"},
-      {devsim::Fault::kRefuseCommand, kCmdInit, "The Device fail to process the download INIT command"},
-      {devsim::Fault::kRefuseCommand, kCmdComplete, "The Device fail to process the download COMPLETE command"},
-      {devsim::Fault::kRefuseCommand, kCmdRomDownload, "The Device fail to process the rom download command"},
-      {devsim::Fault::kCloseMidTransfer, 0, "The Device fail to process the download IMG command"},
-      {devsim::Fault::kFallSilent, 0, "The Device fail to process the download IMG command"},
-      {devsim::Fault::kNakMonitorCode, 32, "The intialization of download procedure fail"},
-      {devsim::Fault::kNakMonitorCode, 33, "The procedure of downloading image fail"},
-      {devsim::Fault::kNakMonitorCode, 34, "The final procedure of downloading image fail"},
-      {devsim::Fault::kNakMonitorCode, 17, "The active setting of downloading image fail"},
-      {devsim::Fault::kNakMonitorCode, 16, "The reboot of downloading image fail"},
-  };
-  for (const Case& c : cases) {
+  for (const DeviceFaultCase& c : kDeviceFaultCases) {
     std::uint16_t versions[4] = {1, 0, 1, 0};
     devsim::DeviceSettings device;
     device.fault = c.fault;

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "devsim/device_simulator.h"
+#include "firmware/device_fault_cases.h"
 #include "firmware/download_window_v2.h"
 #include "firmware/monitor_link.h"
 #include "platform/address.h"
@@ -76,32 +77,7 @@ class HostileWindowTest : public QObject {
   }
 
   void everyDeviceMisbehaviourFailsAndASecondStartSucceeds() {
-    struct Case {
-      devsim::Fault fault;
-      std::uint32_t code;
-      const char* text;
-    };
-    const Case cases[] = {
-        {devsim::Fault::kWrongMagic, 0, "The Device fail to process the download command"},
-        {devsim::Fault::kWrongTransactionId, 0, "The Device fail to process the download command"},
-        {devsim::Fault::kAnnounceTooMuch, 0, "The Device fail to process the download command"},
-        {devsim::Fault::kRefuseCommand, kCmdDeviceInformation, "The Device fail to process the download command"},
-        {devsim::Fault::kRefuseCommand, kCmdErase, "The Device fail to erase the old image"},
-        {devsim::Fault::kRefuseCommand, kCmdReset, "Fail to reset the device for download"},
-        {devsim::Fault::kRefuseCommand, kCmdInit, "The Device fail to process the download INIT command"},
-        {devsim::Fault::kRefuseCommand, kCmdImage, "The Device fail to process the download IMG command"},
-        {devsim::Fault::kRefuseCommand, kCmdComplete, "The Device fail to process the download COMPLETE command"},
-        {devsim::Fault::kRefuseCommand, kCmdRomDownload, "The Device fail to process the rom download command"},
-        {devsim::Fault::kCloseMidTransfer, 0, "The Device fail to process the download IMG command"},
-        {devsim::Fault::kFallSilent, 0, "The Device fail to process the download IMG command"},
-        {devsim::Fault::kNakMonitorCode, kMonIdentify, "The target device is unsupported"},
-        {devsim::Fault::kNakMonitorCode, kMonBeginDownload, "The intialization of download procedure fail"},
-        {devsim::Fault::kNakMonitorCode, kMonDataBlock, "The procedure of downloading image fail"},
-        {devsim::Fault::kNakMonitorCode, kMonEndDownload, "The final procedure of downloading image fail"},
-        {devsim::Fault::kNakMonitorCode, kMonActiveSetting, "The active setting of downloading image fail"},
-        {devsim::Fault::kNakMonitorCode, kMonReboot, "The reboot of downloading image fail"},
-    };
-    for (const Case& c : cases) {
+    for (const DeviceFaultCase& c : kDeviceFaultCases) {
       const QByteArray label = QByteArray::number(static_cast<int>(c.fault)) + " " + QByteArray::number(c.code);
       devsim::DeviceSettings settings;
       settings.fault = c.fault;
