@@ -6,20 +6,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 started=$(date +%s)
 
-"$root/scripts/setup.sh"
-packages=(wine wine64 g++-mingw-w64-x86-64 googletest socat)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+"$root/scripts/setup.sh" wine wine64 g++-mingw-w64-x86-64 googletest socat
 
 # Natively: the device simulator, and the store suite for the registry comparison.
 "$root/scripts/build.sh" veq-devsim store_tests
