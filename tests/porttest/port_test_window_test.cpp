@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QStyleFactory>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -163,13 +165,25 @@ class PortTestWindowTest : public QObject {
   void closeEndsTheWorkerPromptlyInEveryQuietState() {
     for (std::uint32_t state : {ptsIdle, ptsStopped, ptsFinished}) {
       Bench bench;
+      // To be stopped, the run waits at its first setting until Stop is clicked: on a busy
+      // machine it could otherwise finish before the test sees it running.
+      std::atomic<bool> stopClicked{state != ptsStopped};
+      bench.ports.Refuse([&stopClicked](const platform::Dcb&) {
+        while (!stopClicked) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return false;
+      });
       auto w = std::make_unique<TfrmPortTest>(nullptr, "COM5", bench.ports, bench.desktop, 1);
+      struct Release {
+        std::atomic<bool>& flag;
+        ~Release() { flag = true; }
+      } release{stopClicked};
       w->ReadyToShow();
       if (state != ptsIdle) {
         QTest::mouseClick(w->pbtnPTStart, Qt::LeftButton);
         if (state == ptsStopped) {
           QTRY_VERIFY_WITH_TIMEOUT(w->TestState == ptsRunning, kWaitMs);
           QTest::mouseClick(w->pbtnPTStop, Qt::LeftButton);
+          stopClicked = true;
         }
         QTRY_VERIFY_WITH_TIMEOUT(w->TestState == state, kWaitMs);
       }
