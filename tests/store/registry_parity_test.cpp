@@ -11,16 +11,12 @@
 
 #include "platform/address.h"
 #include "store/store_fixture.h"
+#include "support/stage_setting.h"
 #ifndef _WIN32
 #include "support/registry_tree.h"
 #endif
 
 namespace {
-
-const char* Setting(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0' ? value : nullptr;
-}
 
 class RegistryParity : public StoreFixture {
  protected:
@@ -37,7 +33,7 @@ class RegistryParity : public StoreFixture {
 #ifdef _WIN32
 
 TEST_F(RegistryParity, WriteMappingsForRegQuery) {
-  if (Setting("VEQ_PARITY_WRITE") == nullptr) GTEST_SKIP() << "the Wine stage's parity run only";
+  if (StageSetting("VEQ_PARITY_WRITE").empty()) GTEST_SKIP() << "the Wine stage's parity run only";
   WriteMappings();
 }
 
@@ -98,8 +94,8 @@ std::map<std::string, std::string> DriverValues(const std::map<std::string, std:
 }
 
 TEST_F(RegistryParity, TheStandInHoldsWhatWindowsHolds) {
-  const char* queried = Setting("VEQ_PARITY_REG_QUERY");
-  if (queried == nullptr) GTEST_SKIP() << "the Wine stage's parity run only: VEQ_PARITY_REG_QUERY names its output";
+  const std::string queried = StageSetting("VEQ_PARITY_REG_QUERY");
+  if (queried.empty()) GTEST_SKIP() << "the Wine stage's parity run only: VEQ_PARITY_REG_QUERY names its output";
   WriteMappings();
   std::ifstream in(queried, std::ios::binary);
   ASSERT_TRUE(in) << queried;

@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "porttest/port_test_thread.h"
-#include "windows/suite_environment.h"
+#include "support/stage_setting.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "firmware/download_thread_v2.h"
 #include "firmware/recording_download_window.h"
 #include "platform/address.h"
-#include "windows/suite_environment.h"
+#include "support/stage_setting.h"
 
 namespace {
 

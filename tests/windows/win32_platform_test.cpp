@@ -9,7 +9,7 @@
 #include "store/driver_interface.h"
 #include "store/error_codes.h"
 #include "store/os_check.h"
-#include "windows/suite_environment.h"
+#include "support/stage_setting.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// What the Wine stage tells the suite about the machine it prepared.
+// What a CI stage tells a test about the machine it prepared (the Wine stage, chiefly).
 #pragma once
 
 #include <cstdlib>
