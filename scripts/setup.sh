@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing the utility needs on Debian 12, when it is missing,
-# and the further packages named as arguments.
+# and the further packages named as arguments (name:i386 for a package of the 32-bit x86
+# architecture, which is then added to dpkg's architectures).
 set -euo pipefail
 
 packages=(
@@ -29,5 +30,8 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq "${missing[@]}"

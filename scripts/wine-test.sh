@@ -6,13 +6,13 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 started=$(date +%s)
 
-"$root/scripts/setup.sh" wine wine64 g++-mingw-w64-x86-64 googletest socat
+"$root/scripts/setup.sh" wine wine32:i386 g++-mingw-w64-i686-win32 googletest socat
 
 # Natively: the device simulator, and the store suite for the registry comparison.
 "$root/scripts/build.sh" veq-devsim store_tests
 native="${BUILD_DIR:-$root/build}"
 windows="${WINDOWS_BUILD_DIR:-$root/build-win}"
-cmake -S "$root" -B "$windows" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+cmake -S "$root" -B "$windows" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DVEQ_BUILD_UI=OFF -DVEQ_BUILD_BENCH=OFF >/dev/null
 cmake --build "$windows" -j "$(nproc)" --target veq_windows_tests
 built=$(date +%s)
