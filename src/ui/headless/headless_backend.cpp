@@ -1,0 +1,171 @@
+#include "ui/headless/headless_backend.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "ui/controls.h"
+#include "ui/window.h"
+
+namespace ui {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The state a test reads is the neutral control's: the peer shows nothing.
+class HeadlessControl : public ControlPeer {
+ public:
+  void SetBounds(const Rect&) override {}
+  void SetVisible(bool) override {}
+  void SetEnabled(bool) override {}
+  void SetFocus() override {}
+  void SetText(const std::string&) override {}
+};
+
+}  // namespace
+
+class HeadlessBackend::HeadlessWindow : public WindowPeer {
+ public:
+  HeadlessWindow(HeadlessBackend& backend, Window& window, Window* owner)
+      : backend_(backend), window_(window), owner_(owner) {}
+  void SetCaption(const std::string&) override {}
+  void SetEnabled(bool) override {}
+  void Place() override {}
+  void Show() override {}
+  void Hide() override {}
+  void RunModal() override {
+    const bool ownerEnabled = owner_ != nullptr && owner_->Enabled();
+    if (ownerEnabled) owner_->SetEnabled(false);
+    ended_ = false;
+    backend_.RunModal(*this);
+    if (ownerEnabled) owner_->SetEnabled(true);
+  }
+  void EndModal() override { ended_ = true; }
+  void Repaint() override {}
+
+  HeadlessBackend& backend_;
+  Window& window_;
+  Window* const owner_;
+  bool ended_ = false;
+};
+
+class HeadlessBackend::HeadlessTimer : public TimerPeer {
+ public:
+  HeadlessTimer(HeadlessBackend& backend, Timer& timer) : backend_(backend), timer_(timer) {
+    backend_.timers_.push_back(this);
+  }
+  ~HeadlessTimer() override {
+    auto& timers = backend_.timers_;
+    timers.erase(std::remove(timers.begin(), timers.end(), this), timers.end());
+  }
+  void SetRunning(bool running, int intervalMs) override {
+    running_ = running;
+    interval_ = std::chrono::milliseconds(intervalMs);
+    due_ = Clock::now() + interval_;
+  }
+
+  HeadlessBackend& backend_;
+  Timer& timer_;
+  bool running_ = false;
+  std::chrono::milliseconds interval_{0};
+  Clock::time_point due_;
+};
+
+HeadlessBackend::HeadlessBackend() : windowThread_(std::this_thread::get_id()) { SetCurrentBackend(this); }
+
+HeadlessBackend::~HeadlessBackend() { SetCurrentBackend(nullptr); }
+
+void HeadlessBackend::WhenModal(const std::string& name, std::function<void(Window&)> script) {
+  scripts_.emplace(name, std::move(script));
+}
+
+std::unique_ptr<WindowPeer> HeadlessBackend::CreateWindowPeer(Window& window, Window* owner) {
+  return std::make_unique<HeadlessWindow>(*this, window, owner);
+}
+
+std::unique_ptr<ControlPeer> HeadlessBackend::CreateControlPeer(Control&, ControlPeer*, WindowPeer&) {
+  return std::make_unique<HeadlessControl>();
+}
+
+std::unique_ptr<TimerPeer> HeadlessBackend::CreateTimerPeer(Timer& timer) {
+  return std::make_unique<HeadlessTimer>(*this, timer);
+}
+
+void HeadlessBackend::CreateMenu(WindowPeer&, const std::vector<MenuItem*>&) {}
+
+void HeadlessBackend::RunOnWindowThread(const std::function<void()>& call) {
+  if (std::this_thread::get_id() == windowThread_) {
+    call();
+    return;
+  }
+  PendingCall pending{&call};
+  std::unique_lock<std::mutex> lock(mutex_);
+  calls_.push_back(&pending);
+  wake_.notify_all();
+  wake_.wait(lock, [&pending] { return pending.done; });
+}
+
+Clock::time_point HeadlessBackend::FireTimers() {
+  const Clock::time_point now = Clock::now();
+  Clock::time_point next = Clock::time_point::max();
+  // A tick may start or stop timers, or destroy its window: work on a copy, and ask
+  // again for each whether it still exists.
+  const std::vector<HeadlessTimer*> timers = timers_;
+  for (HeadlessTimer* timer : timers) {
+    if (std::find(timers_.begin(), timers_.end(), timer) == timers_.end() || !timer->running_) continue;
+    if (timer->due_ <= now) {
+      timer->due_ = now + timer->interval_;
+      timer->timer_.Tick();
+    }
+  }
+  for (HeadlessTimer* timer : timers_)
+    if (timer->running_) next = std::min(next, timer->due_);
+  return next;
+}
+
+void HeadlessBackend::ProcessEvents(int waitMs) {
+  const Clock::time_point nextTimer = FireTimers();
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (calls_.empty()) {
+    const Clock::time_point until = std::min(nextTimer, Clock::now() + std::chrono::milliseconds(waitMs));
+    wake_.wait_until(lock, until, [this] { return !calls_.empty(); });
+  }
+  while (!calls_.empty()) {
+    PendingCall* pending = calls_.front();
+    calls_.pop_front();
+    lock.unlock();
+    (*pending->call)();
+    lock.lock();
+    pending->done = true;
+    wake_.notify_all();
+  }
+}
+
+void HeadlessBackend::RunModal(HeadlessWindow& window) {
+  const std::string name = window.window_.Name();
+  modalWindows_.push_back(name);
+  const auto script = scripts_.find(name);
+  if (script != scripts_.end()) {
+    const std::function<void(Window&)> run = std::move(script->second);
+    scripts_.erase(script);
+    run(window.window_);
+  }
+  const Clock::time_point limit = Clock::now() + modalTimeLimit_;
+  while (!window.ended_) {
+    if (Clock::now() > limit) {
+      std::fprintf(stderr, "headless: window %s was still up after the time limit\n", name.c_str());
+      stuckWindows_.push_back(name);
+      window.window_.Close();
+      break;
+    }
+    ProcessEvents(10);
+  }
+}
+
+void HeadlessBackend::Run() {
+  while (!quit_) ProcessEvents(10);
+}
+
+void HeadlessBackend::Quit() { quit_ = true; }
+
+}  // namespace ui

@@ -1,0 +1,71 @@
+// A toolkit without a screen, for tests: every control's state is the neutral one, a
+// modal window runs the script a test gave for it, timers tick on the real clock and
+// workers' synchronous calls wait for the window thread as they would on a screen.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ui/backend.h"
+
+namespace ui {
+
+class HeadlessBackend : public Backend {
+ public:
+  // Becomes the current backend; the calling thread is the window thread.
+  HeadlessBackend();
+  ~HeadlessBackend() override;
+
+  // What the user does when the window named name is next shown modally. A window
+  // without a script, or whose script has ended, stays up until it closes itself; one
+  // that is still up after the modal time limit is reported and closed.
+  void WhenModal(const std::string& name, std::function<void(Window&)> script);
+  // The names of the windows shown modally so far, in order.
+  const std::vector<std::string>& ModalWindows() const { return modalWindows_; }
+  // Whether Quit was called; a Run after it returns at once.
+  bool QuitRequested() const { return quit_; }
+  void SetModalTimeLimit(std::chrono::milliseconds limit) { modalTimeLimit_ = limit; }
+  // Windows the time limit had to close; a test expects none.
+  const std::vector<std::string>& StuckWindows() const { return stuckWindows_; }
+
+  std::unique_ptr<WindowPeer> CreateWindowPeer(Window& window, Window* owner) override;
+  std::unique_ptr<ControlPeer> CreateControlPeer(Control& control, ControlPeer* parent, WindowPeer& window) override;
+  std::unique_ptr<TimerPeer> CreateTimerPeer(Timer& timer) override;
+  void CreateMenu(WindowPeer& window, const std::vector<MenuItem*>& items) override;
+  void RunOnWindowThread(const std::function<void()>& call) override;
+  void ProcessEvents(int waitMs) override;
+  void Run() override;
+  void Quit() override;
+
+ private:
+  class HeadlessWindow;
+  class HeadlessTimer;
+  struct PendingCall {
+    const std::function<void()>* call;
+    bool done = false;
+  };
+  void RunModal(HeadlessWindow& window);
+  // Fires due timers; returns when the next one is due.
+  std::chrono::steady_clock::time_point FireTimers();
+
+  const std::thread::id windowThread_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<PendingCall*> calls_;
+  std::vector<HeadlessTimer*> timers_;
+  std::multimap<std::string, std::function<void(Window&)>> scripts_;
+  std::vector<std::string> modalWindows_;
+  std::vector<std::string> stuckWindows_;
+  std::chrono::milliseconds modalTimeLimit_{60000};
+  bool quit_ = false;
+};
+
+}  // namespace ui

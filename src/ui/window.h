@@ -1,0 +1,141 @@
+// A window: its frame, the controls of its layout table, its menu, and the services of
+// the window thread that its worker uses. Each window of the program derives from it and
+// binds its handlers by the table's names.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/backend.h"
+#include "ui/controls.h"
+#include "ui/layout_spec.h"
+
+namespace ui {
+
+// One row of a window's table: the control and the handler of its event (a button's or
+// check box's click, a list's or text's change) and of its typed keys.
+template <class W>
+struct ControlRow {
+  ControlSpec spec;
+  void (W::*event)() = nullptr;
+  void (W::*keyPress)(char& key) = nullptr;
+};
+
+template <class W>
+struct MenuRow {
+  MenuSpec spec;
+  void (W::*click)() = nullptr;
+};
+
+class Window {
+ public:
+  Window(const WindowSpec& spec, std::vector<ControlSpec> table, std::vector<MenuSpec> menu, Window* owner);
+  virtual ~Window();
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+
+  const WindowSpec& Spec() const { return spec_; }
+  const char* Name() const { return spec_.name; }
+  Window* Owner() const { return owner_; }
+  const std::string& Caption() const { return caption_; }
+  void SetCaption(const std::string& caption);
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+  bool Visible() const { return visible_; }
+  void Show();
+  void Hide();
+  void Repaint();
+
+  // Shows the window modally and returns the result Close gave. A window closed before
+  // it is shown comes and goes at once.
+  int ShowModal();
+  bool Modal() const { return modal_; }
+  void Close(int result = 0);
+  // The close box, Alt+F4 or the system menu: OnCloseQuery may refuse.
+  std::function<bool()> OnCloseQuery;
+  void UserClose();
+
+  const std::vector<std::unique_ptr<Control>>& Controls() const { return controls_; }
+  Control* Find(const char* name) const;
+  template <class T>
+  T* Get(const char* name) const {
+    return static_cast<T*>(Find(name));
+  }
+  const std::vector<std::unique_ptr<MenuItem>>& MenuItems() const { return menu_; }
+  MenuItem* FindMenu(const char* name) const;
+  Control* Focused() const { return focused_; }
+
+  // Lays the controls out again, as a shown or hidden docked control asks.
+  void Relayout();
+
+  // From a worker: runs call on the window thread and returns when it has run.
+  void Synchronize(const std::function<void()>& call);
+  // On the window thread: keeps handling events and synchronous calls until done().
+  void WaitUntil(const std::function<bool()>& done);
+
+  WindowPeer& Peer() const { return *peer_; }
+
+ protected:
+  // Binds the handlers of a window's tables to its controls and menu items.
+  template <class W>
+  void Bind(W& self, const std::vector<ControlRow<W>>& rows, const std::vector<MenuRow<W>>& menu = {});
+
+  template <class W>
+  static std::vector<ControlSpec> Specs(const std::vector<ControlRow<W>>& rows) {
+    std::vector<ControlSpec> specs;
+    for (const ControlRow<W>& row : rows) specs.push_back(row.spec);
+    return specs;
+  }
+  template <class W>
+  static std::vector<MenuSpec> Specs(const std::vector<MenuRow<W>>& rows) {
+    std::vector<MenuSpec> specs;
+    for (const MenuRow<W>& row : rows) specs.push_back(row.spec);
+    return specs;
+  }
+
+ private:
+  friend class Control;
+  std::unique_ptr<Control> NewControl(const ControlSpec& spec, Control* parent);
+
+  const WindowSpec spec_;
+  const std::vector<ControlSpec> table_;
+  Window* const owner_;
+  std::unique_ptr<WindowPeer> peer_;
+  std::vector<std::unique_ptr<Control>> controls_;
+  std::vector<std::unique_ptr<MenuItem>> menu_;
+  std::string caption_;
+  Control* focused_ = nullptr;
+  bool enabled_ = true;
+  bool visible_ = false;
+  bool modal_ = false;
+  bool closeRequested_ = false;
+  int modalResult_ = 0;
+};
+
+template <class W>
+void Window::Bind(W& self, const std::vector<ControlRow<W>>& rows, const std::vector<MenuRow<W>>& menu) {
+  for (const ControlRow<W>& row : rows) {
+    Control* control = Find(row.spec.name);
+    if (row.event != nullptr) {
+      auto event = row.event;
+      std::function<void()> call = [&self, event] { (self.*event)(); };
+      if (row.spec.kind == ControlKind::kButton || row.spec.kind == ControlKind::kCheckBox)
+        control->OnClick = call;
+      else
+        control->OnChange = call;
+    }
+    if (row.keyPress != nullptr) {
+      auto keyPress = row.keyPress;
+      control->OnKeyPress = [&self, keyPress](char& key) { (self.*keyPress)(key); };
+    }
+  }
+  for (const MenuRow<W>& row : menu) {
+    if (row.click == nullptr) continue;
+    auto click = row.click;
+    FindMenu(row.spec.name)->OnClick = [&self, click] { (self.*click)(); };
+  }
+}
+
+}  // namespace ui

@@ -1,0 +1,99 @@
+// The window layer's own behaviour on the headless toolkit: a worker's synchronous calls
+// while its window waits, modal windows within modal windows, and keys through a filter.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "ui/headless/headless_backend.h"
+#include "ui/headless/user.h"
+#include "ui/window.h"
+
+namespace ui {
+namespace {
+
+class Box : public Window {
+ public:
+  explicit Box(Window* owner, const char* name = "frmBox")
+      : Window({name, "Box", 200, 100, BorderStyle::kDialog, kSystemMenu, Position::kOwnerCenter},
+               Specs(Rows()), {}, owner) {
+    Bind(*this, Rows());
+    edtText = Get<Edit>("edtText");
+  }
+  static std::vector<ControlRow<Box>> Rows() {
+    return {
+        {{"edtText", ControlKind::kEdit, nullptr, Dock::kNone, {8, 8, 100, 24}, "", 0, 5},
+         &Box::edtTextChange, &Box::edtTextKeyPress},
+        {{"btnNested", ControlKind::kButton, nullptr, Dock::kNone, {8, 40, 75, 25}, "Nested"}, &Box::btnNestedClick},
+        {{"btnOK", ControlKind::kButton, nullptr, Dock::kNone, {100, 40, 75, 25}, "OK"}, &Box::btnOKClick},
+    };
+  }
+  void edtTextChange() { ++changes; }
+  void edtTextKeyPress(char& key) {
+    if (key >= 'a' && key <= 'z') key = 0;
+  }
+  void btnNestedClick() { nestedResult = Box(this, "frmNested").ShowModal(); }
+  void btnOKClick() { Close(7); }
+
+  Edit* edtText;
+  int changes = 0;
+  int nestedResult = -1;
+};
+
+TEST(HeadlessWindow, AWorkersSynchronousCallsRunWhileItsWindowWaits) {
+  HeadlessBackend backend;
+  Box box(nullptr);
+  std::atomic<bool> finished{false};
+  int onWindowThread = 0;
+  const std::thread::id windowThread = std::this_thread::get_id();
+  std::thread worker([&] {
+    for (int i = 0; i < 200; ++i)
+      box.Synchronize([&] { onWindowThread += std::this_thread::get_id() == windowThread ? 1 : 0; });
+    finished = true;
+  });
+  box.WaitUntil([&] { return finished.load(); });
+  worker.join();
+  EXPECT_EQ(onWindowThread, 200);
+}
+
+TEST(HeadlessWindow, ModalWindowsNestAndDisableTheirOwners) {
+  HeadlessBackend backend;
+  Box box(nullptr);
+  backend.WhenModal("frmBox", [](Window& w) {
+    auto& b = static_cast<Box&>(w);
+    EXPECT_TRUE(user::Click(*b.Get<Button>("btnNested")));
+    EXPECT_TRUE(user::Click(*b.Get<Button>("btnOK")));
+  });
+  backend.WhenModal("frmNested", [&box](Window& w) {
+    EXPECT_FALSE(box.Enabled());
+    // The owner cannot be clicked while its modal child is up.
+    EXPECT_FALSE(user::Click(*box.Get<Button>("btnOK")));
+    EXPECT_TRUE(user::Click(*w.Get<Button>("btnOK")));
+  });
+  EXPECT_EQ(box.ShowModal(), 7);
+  EXPECT_EQ(box.nestedResult, 7);
+  EXPECT_TRUE(box.Enabled());
+  EXPECT_EQ(backend.ModalWindows(), (std::vector<std::string>{"frmBox", "frmNested"}));
+  EXPECT_TRUE(backend.StuckWindows().empty());
+
+  Box closedEarly(nullptr, "frmEarly");
+  closedEarly.Close(3);
+  EXPECT_EQ(closedEarly.ShowModal(), 0);  // comes and goes at once
+}
+
+TEST(HeadlessWindow, TypedKeysPassTheFilterAndTheLengthLimit) {
+  HeadlessBackend backend;
+  Box box(nullptr);
+  ASSERT_TRUE(user::Click(*box.edtText));
+  ASSERT_TRUE(user::Type(box, "1a2.b3456"));
+  EXPECT_EQ(box.edtText->Text(), "12.34");
+  EXPECT_EQ(box.changes, 5);
+  ASSERT_TRUE(user::Type(box, "\b\b"));
+  EXPECT_EQ(box.edtText->Text(), "12.");
+  box.edtText->SetEnabled(false);
+  EXPECT_FALSE(user::Type(box, "9"));
+  EXPECT_EQ(box.edtText->Text(), "12.");
+}
+
+}  // namespace
+}  // namespace ui
