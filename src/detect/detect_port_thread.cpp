@@ -3,27 +3,19 @@
 #include "store/driver_interface.h"
 
 #include <cstdio>
-#include <system_error>
 
 std::unique_ptr<TDetectPortThrd> TDetectPortThrd::Create(DetectPortWindowOps& window, PortTable& ports,
                                                          platform::SerialPorts& serial,
                                                          std::chrono::milliseconds presentWait) {
   std::unique_ptr<TDetectPortThrd> worker(new TDetectPortThrd(window, ports, serial, presentWait));
-  try {
-    worker->thread_ = std::thread(&TDetectPortThrd::Execute, worker.get());
-  } catch (const std::system_error&) {
-    return nullptr;
-  }
+  if (!worker->life_.Start([w = worker.get()] { w->Execute(); })) return nullptr;
+  worker->life_.Resume();
   return worker;
 }
 
 TDetectPortThrd::TDetectPortThrd(DetectPortWindowOps& window, PortTable& ports, platform::SerialPorts& serial,
                                  std::chrono::milliseconds presentWait)
     : window_(window), ports_(ports), serial_(serial), presentWait_(presentWait) {}
-
-TDetectPortThrd::~TDetectPortThrd() {
-  if (thread_.joinable()) thread_.join();
-}
 
 void TDetectPortThrd::Execute() {
   for (int i = 1; i <= 255; ++i) {
@@ -36,7 +28,7 @@ void TDetectPortThrd::Execute() {
     std::unique_ptr<platform::SerialPort> port = serial_.Open(path, &lastError);
     if (port) {
       ports_[i] = PORT_PRESENT;
-      std::this_thread::sleep_for(presentWait_);
+      life_.Sleep(static_cast<std::uint32_t>(presentWait_.count()));
     } else if (lastError != platform::kSerialErrorFileNotFound) {
       // Open elsewhere, or refused for another reason: the port exists.
       ports_[i] = PORT_PRESENT;

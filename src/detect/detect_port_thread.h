@@ -5,9 +5,9 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
-#include <thread>
 
 #include "platform/serial.h"
+#include "platform/worker_life.h"
 #include "store/port_manager.h"
 
 // What the worker asks of its window; each call runs synchronously on the window's thread.
@@ -27,7 +27,7 @@ class TDetectPortThrd {
                                                  platform::SerialPorts& serial,
                                                  std::chrono::milliseconds presentWait = kPresentPortWait);
   // Waits for the sweep to end.
-  ~TDetectPortThrd();
+  ~TDetectPortThrd() = default;
   TDetectPortThrd(const TDetectPortThrd&) = delete;
   TDetectPortThrd& operator=(const TDetectPortThrd&) = delete;
 
@@ -44,5 +44,5 @@ class TDetectPortThrd {
   platform::SerialPorts& serial_;
   std::chrono::milliseconds presentWait_;
   std::atomic<bool> finished_{false};
-  std::thread thread_;
+  platform::WorkerLife life_;  // last: its thread ends before the members above go
 };

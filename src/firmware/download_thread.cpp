@@ -1,7 +1,6 @@
 #include "firmware/download_thread.h"
 
 #include <algorithm>
-#include <system_error>
 
 #include "firmware/firmware_image.h"
 #include "platform/desktop.h"
@@ -10,11 +9,7 @@
 std::unique_ptr<TDownloadThrd> TDownloadThrd::Create(DownloadWindowOps& window,
                                                      const std::atomic<std::uint32_t>& state, DownloadTiming timing) {
   std::unique_ptr<TDownloadThrd> worker(new TDownloadThrd(window, state, timing));
-  try {
-    worker->thread_ = std::thread(&TDownloadThrd::Run, worker.get());
-  } catch (const std::system_error&) {
-    return nullptr;
-  }
+  if (!worker->life_.Start([w = worker.get()] { w->Run(); })) return nullptr;
   return worker;
 }
 
@@ -22,44 +17,13 @@ TDownloadThrd::TDownloadThrd(DownloadWindowOps& window, const std::atomic<std::u
                              DownloadTiming timing)
     : window_(window), DownloadState(state), timing_(timing) {}
 
-TDownloadThrd::~TDownloadThrd() {
-  Terminate();
-  if (thread_.joinable()) thread_.join();
-}
-
-void TDownloadThrd::Resume() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  resumed_ = true;
-  wake_.notify_all();
-}
-
-void TDownloadThrd::Terminate() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  terminated_ = true;
-  wake_.notify_all();
-}
-
-bool TDownloadThrd::Terminated() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return terminated_;
-}
-
-bool TDownloadThrd::Sleep(std::chrono::milliseconds time) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return !wake_.wait_for(lock, time, [this] { return terminated_; });
-}
-
 void TDownloadThrd::Run() {
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    wake_.wait(lock, [this] { return resumed_ || terminated_; });
-  }
   Execute();
   threadDone_ = true;
 }
 
 void TDownloadThrd::Execute() {
-  while (!Terminated()) {
+  while (!life_.Terminated()) {
     switch (DownloadState.load()) {
       case dlsIdle:
         Sleep(timing_.idlePoll);

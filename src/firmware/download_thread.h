@@ -5,15 +5,13 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "platform/serial.h"
+#include "platform/worker_life.h"
 
 // The window's DownloadState.
 constexpr std::uint32_t dlsIdle = 0;
@@ -64,14 +62,14 @@ class TDownloadThrd {
   static std::unique_ptr<TDownloadThrd> Create(DownloadWindowOps& window, const std::atomic<std::uint32_t>& state,
                                                DownloadTiming timing = {});
   // Tells the worker to terminate and waits for it.
-  ~TDownloadThrd();
+  ~TDownloadThrd() { Terminate(); }
   TDownloadThrd(const TDownloadThrd&) = delete;
   TDownloadThrd& operator=(const TDownloadThrd&) = delete;
 
-  void Resume();
-  bool Resumed() const { return resumed_.load(); }
+  void Resume() { life_.Resume(); }
+  bool Resumed() const { return life_.Resumed(); }
   // The worker ends at its next turn; a suspended worker ends without running.
-  void Terminate();
+  void Terminate() { life_.Terminate(); }
   // True once Execute has returned.
   bool ThreadDone() const { return threadDone_.load(); }
 
@@ -82,8 +80,7 @@ class TDownloadThrd {
   int SendBlock(std::uint32_t index);
   const char* FailureText() const;
   // Sleeps for the given time or until told to terminate; false when told.
-  bool Sleep(std::chrono::milliseconds time);
-  bool Terminated();
+  bool Sleep(std::chrono::milliseconds time) { return life_.Sleep(static_cast<std::uint32_t>(time.count())); }
 
   DownloadWindowOps& window_;
   const std::atomic<std::uint32_t>& DownloadState;
@@ -93,10 +90,6 @@ class TDownloadThrd {
   std::uint32_t BytesSent = 0;
   int lastResult_ = 0;
 
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool terminated_ = false;
-  std::atomic<bool> resumed_{false};
   std::atomic<bool> threadDone_{false};
-  std::thread thread_;
+  platform::WorkerLife life_;  // last: its thread ends before the members above go
 };

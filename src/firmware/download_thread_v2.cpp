@@ -1,10 +1,8 @@
 #include "firmware/download_thread_v2.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <system_error>
 
 #include "firmware/monitor_link.h"
 #include "platform/address.h"
@@ -14,8 +12,6 @@ namespace {
 constexpr std::uint32_t kCommandMagic = 0x4C524F54;  // "LROT"
 constexpr std::uint32_t kBlockSize = 1024;
 constexpr int kImageDataSize = 12 + 1024;
-// Pauses are slept in slices so a stop request is heard soon.
-constexpr int kPauseSliceMs = 20;
 
 void PutBig32(std::uint8_t* at, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
@@ -50,22 +46,15 @@ TDownloadThrdV2::TDownloadThrdV2(DownloadV2WindowOps& window, platform::Network&
                                  const ExfFile& file, const NetworkTimings& timings)
     : window_(window), network_(network), address_(address), file_(file), timings_(timings) {}
 
-TDownloadThrdV2::~TDownloadThrdV2() {
-  if (thread_.joinable()) thread_.join();
-}
-
 bool TDownloadThrdV2::Start() {
-  try {
-    thread_ = std::thread(&TDownloadThrdV2::Execute, this);
-  } catch (const std::system_error&) {
-    return false;
-  }
+  if (!life_.Start([this] { Execute(); })) return false;
+  life_.Resume();
   return true;
 }
 
 void TDownloadThrdV2::RequestStop() {
-  stopRequested_ = true;
-  std::lock_guard<std::mutex> lock(socketMutex_);
+  life_.Terminate();
+  platform::Locked locked(socketLock_);
   if (socket_) socket_->Shutdown();
 }
 
@@ -94,14 +83,8 @@ bool TDownloadThrdV2::Fail(const std::string& text) {
 }
 
 void TDownloadThrdV2::CloseSocket() {
-  std::lock_guard<std::mutex> lock(socketMutex_);
+  platform::Locked locked(socketLock_);
   socket_.reset();
-}
-
-bool TDownloadThrdV2::Pause(int ms) {
-  for (int slept = 0; slept < ms && !stopRequested_; slept += kPauseSliceMs)
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kPauseSliceMs, ms - slept)));
-  return !stopRequested_;
 }
 
 bool TDownloadThrdV2::NewSocket(std::uint16_t port) {
@@ -113,7 +96,7 @@ bool TDownloadThrdV2::NewSocket(std::uint16_t port) {
                   port);
     return Fail(text);
   }
-  std::lock_guard<std::mutex> lock(socketMutex_);
+  platform::Locked locked(socketLock_);
   socket_ = std::move(socket);
   return true;
 }
@@ -129,7 +112,7 @@ bool TDownloadThrdV2::Reconnect() {
 bool TDownloadThrdV2::ConnectDevice(std::uint16_t port) {
   const platform::ConnectResult result =
       socket_->Connect(address_, port, timings_.connectTimeoutMs, timings_.receiveTimeoutMs);
-  if (result == platform::ConnectResult::kConnected && !stopRequested_) return true;
+  if (result == platform::ConnectResult::kConnected && !StopRequested()) return true;
   char text[128];
   std::snprintf(text, sizeof text,
                 result == platform::ConnectResult::kTimedOut ? "Connect the Device on %s:%d timeout"
@@ -139,7 +122,7 @@ bool TDownloadThrdV2::ConnectDevice(std::uint16_t port) {
 }
 
 bool TDownloadThrdV2::ExchangeCommand(std::uint32_t code, const std::uint8_t* data, std::uint16_t length) {
-  if (stopRequested_ || length > kCommandMaxData) return false;
+  if (StopRequested() || length > kCommandMaxData) return false;
   const std::uint32_t sentId = transactionId_;
   std::memset(packet_, 0, kCommandHeaderSize);
   PutBig32(packet_, kCommandMagic);
@@ -177,7 +160,7 @@ bool TDownloadThrdV2::Update() {
   for (;;) {
     if (!NewSocket(timings_.commandPort)) return false;
     if (ConnectDevice(timings_.commandPort)) break;
-    if (stopRequested_) return false;
+    if (StopRequested()) return false;
     CloseSocket();
     window_.Inform("Correct the error of last download");
     done_ = 0;
@@ -265,7 +248,7 @@ bool TDownloadThrdV2::MonitorDownloadImage2() {
   StartLink(link, *socket_);
   link.receiveTimeoutMs = timings_.receiveTimeoutMs;
   auto exchange = [&](std::uint16_t code, const char* failure, std::uint32_t number = 0, std::uint16_t blocks = 0) {
-    return (!stopRequested_ && BuildPacket(link, code, number, blocks) == 0 && SendAndAwait(link) == 0) ||
+    return (!StopRequested() && BuildPacket(link, code, number, blocks) == 0 && SendAndAwait(link) == 0) ||
            Fail(failure);
   };
   if (!exchange(kMonIdentify, "The target device is unsupported")) return false;
@@ -276,7 +259,7 @@ bool TDownloadThrdV2::MonitorDownloadImage2() {
   for (std::uint32_t i = 0; i < blocks; ++i) {
     if (BuildPacket(link, kMonDataBlock, 0, 0, file_.image2.data() + i * kBlockSize, kBlockSize) != 0)
       return Fail("The procedure of processing downloading image fail");
-    if (stopRequested_ || SendAndAwait(link) != 0) return Fail("The procedure of downloading image fail");
+    if (StopRequested() || SendAndAwait(link) != 0) return Fail("The procedure of downloading image fail");
     AddProgress(kBlockSize);
   }
   return exchange(kMonEndDownload, "The final procedure of downloading image fail") &&

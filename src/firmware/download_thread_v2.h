@@ -6,12 +6,12 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "firmware/exf_image.h"
 #include "platform/sockets.h"
+#include "platform/thread.h"
+#include "platform/worker_life.h"
 
 // What the worker asks of its window; each call runs on the window thread while the
 // worker waits.
@@ -57,7 +57,7 @@ class TDownloadThrdV2 {
                                                  std::uint32_t address, const ExfFile& file,
                                                  const NetworkTimings& timings = NetworkTimings());
   // Waits for the run to end.
-  ~TDownloadThrdV2();
+  ~TDownloadThrdV2() = default;
   TDownloadThrdV2(const TDownloadThrdV2&) = delete;
   TDownloadThrdV2& operator=(const TDownloadThrdV2&) = delete;
 
@@ -85,7 +85,8 @@ class TDownloadThrdV2 {
   bool DownloadImage1();
   bool MonitorDownloadImage2();
   void AddProgress(std::uint32_t bytes);
-  bool Pause(int ms);
+  bool Pause(int ms) { return life_.Sleep(static_cast<std::uint32_t>(ms)); }
+  bool StopRequested() const { return life_.Terminated(); }
   bool Fail(const std::string& text);
   std::string AddressText() const;
 
@@ -94,7 +95,7 @@ class TDownloadThrdV2 {
   std::uint32_t address_;
   const ExfFile& file_;
   NetworkTimings timings_;
-  std::mutex socketMutex_;  // guards the pointer: RequestStop cuts the socket from another thread
+  platform::Lock socketLock_;  // guards the pointer: RequestStop cuts the socket from another thread
   std::unique_ptr<platform::Socket> socket_;
   std::uint32_t deviceCode_ = 0;
   std::uint16_t deviceVersions_[4] = {};
@@ -105,7 +106,6 @@ class TDownloadThrdV2 {
   std::uint32_t transactionId_ = 0;
   std::string message_;
   std::uint8_t packet_[kCommandHeaderSize + kCommandMaxData] = {};
-  std::atomic<bool> stopRequested_{false};
   std::atomic<bool> finished_{false};
-  std::thread thread_;
+  platform::WorkerLife life_;  // last: its thread ends before the members above go
 };

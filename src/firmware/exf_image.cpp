@@ -1,9 +1,10 @@
 #include "firmware/exf_image.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "platform/directories.h"
 
 namespace {
 
@@ -58,8 +59,7 @@ ExfResult CheckExfBytes(const std::vector<std::uint8_t>& bytes, std::uint32_t mo
 }
 
 ExfResult ReadExfFile(const std::string& path, std::uint32_t modelCode, ExfFile* file) {
-  std::error_code error;
-  if (!std::filesystem::exists(path, error)) return ExfResult::kNotFound;
+  if (!platform::FileExists(path)) return ExfResult::kNotFound;
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return ExfResult::kCannotLoad;
   const std::streamoff size = in.tellg();

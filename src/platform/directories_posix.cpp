@@ -16,14 +16,16 @@ std::string CurrentDirectory() {
 bool SetCurrentDirectory(const std::string& directory) { return chdir(directory.c_str()) == 0; }
 
 std::string FindOnPath(const std::string& fileName) {
-  if (access(fileName.c_str(), F_OK) == 0) return CurrentDirectory();
+  if (FileExists(fileName)) return CurrentDirectory();
   const char* path = std::getenv("PATH");
   std::stringstream directories(path != nullptr ? path : "");
   std::string directory;
   while (std::getline(directories, directory, ':')) {
-    if (!directory.empty() && access((directory + "/" + fileName).c_str(), F_OK) == 0) return directory;
+    if (!directory.empty() && FileExists(directory + "/" + fileName)) return directory;
   }
   return std::string();
 }
+
+bool FileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 }  // namespace platform

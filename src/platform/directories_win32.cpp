@@ -22,4 +22,6 @@ std::string FindOnPath(const std::string& fileName) {
   return std::string(found, static_cast<std::size_t>(name - found - 1));
 }
 
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 }  // namespace platform

@@ -1,9 +1,7 @@
 #include "porttest/port_test_thread.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <system_error>
 #include <utility>
 
 namespace {
@@ -30,11 +28,7 @@ std::unique_ptr<TPortTestThrd> TPortTestThrd::Create(PortTestWindowOps& window, 
                                                      std::atomic<int>& threadDone, std::uint32_t timeoutMs) {
   std::unique_ptr<TPortTestThrd> worker(
       new TPortTestThrd(window, port, std::move(portName), testState, threadDone, timeoutMs));
-  try {
-    worker->thread_ = std::thread(&TPortTestThrd::Main, worker.get());
-  } catch (const std::system_error&) {
-    return nullptr;
-  }
+  if (!worker->life_.Start([w = worker.get()] { w->Execute(); })) return nullptr;
   return worker;
 }
 
@@ -48,49 +42,17 @@ TPortTestThrd::TPortTestThrd(PortTestWindowOps& window, platform::SerialPort& po
       threadDone_(threadDone),
       timeoutMs_(timeoutMs) {}
 
-TPortTestThrd::~TPortTestThrd() {
-  Terminate();
-  thread_.join();
-}
-
-void TPortTestThrd::Resume() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  resumed_ = true;
-  wake_.notify_all();
-}
-
-void TPortTestThrd::Terminate() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  terminated_ = true;
-  wake_.notify_all();
-}
-
-void TPortTestThrd::Main() {
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    wake_.wait(lock, [this] { return resumed_ || terminated_; });
-    if (!resumed_) return;
-  }
-  Execute();
-}
-
-void TPortTestThrd::Sleep(int ms) {
-  // Close is heard at once rather than after the whole pause.
-  std::unique_lock<std::mutex> lock(mutex_);
-  wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return terminated_.load(); });
-}
-
 void TPortTestThrd::Execute() {
   if (!InitPort(timeoutMs_)) {
     ReportError(PTERR_INIT_PORT);
     threadDone_ = 1;
     return;
   }
-  while (!terminated_) {
+  while (!life_.Terminated()) {
     switch (testState_.load()) {
       case ptsIdle:
       case ptsStopped:
-        Sleep(200);
+        life_.Sleep(200);
         break;
       case ptsStartRequested:
         Phase = 0;
@@ -109,7 +71,7 @@ void TPortTestThrd::Execute() {
         window_.EnterStopped();
         break;
       case ptsFinished:
-        Sleep(500);
+        life_.Sleep(500);
         break;
       default:
         break;

@@ -4,14 +4,12 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "platform/serial.h"
+#include "platform/worker_life.h"
 
 enum TestState : std::uint32_t {
   ptsIdle = 0,
@@ -61,14 +59,14 @@ class TPortTestThrd {
                                                std::atomic<int>& threadDone, std::uint32_t timeoutMs = kTimeoutMs);
   // Tells the worker to terminate and waits for its end; a worker never resumed goes
   // without running.
-  ~TPortTestThrd();
+  ~TPortTestThrd() { Terminate(); }
   TPortTestThrd(const TPortTestThrd&) = delete;
   TPortTestThrd& operator=(const TPortTestThrd&) = delete;
 
-  void Resume();
+  void Resume() { life_.Resume(); }
   // Ends the worker at its next look at the state, or at once from a pause.
-  void Terminate();
-  bool Resumed() const { return resumed_; }
+  void Terminate() { life_.Terminate(); }
+  bool Resumed() const { return life_.Resumed(); }
 
   // The procedure's pieces, public so that they can be examined one by one.
   bool InitPort(std::uint32_t timeoutMs);
@@ -87,10 +85,8 @@ class TPortTestThrd {
  private:
   TPortTestThrd(PortTestWindowOps& window, platform::SerialPort& port, std::string portName,
                 const std::atomic<std::uint32_t>& testState, std::atomic<int>& threadDone, std::uint32_t timeoutMs);
-  void Main();
   void Execute();
   void Report(const std::string& line) { window_.ReportLine(line); }
-  void Sleep(int ms);
 
   PortTestWindowOps& window_;
   platform::SerialPort& port_;
@@ -98,9 +94,5 @@ class TPortTestThrd {
   const std::atomic<std::uint32_t>& testState_;
   std::atomic<int>& threadDone_;
   const std::uint32_t timeoutMs_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::atomic<bool> resumed_{false};
-  std::atomic<bool> terminated_{false};
-  std::thread thread_;
+  platform::WorkerLife life_;  // last: its thread ends before the members above go
 };

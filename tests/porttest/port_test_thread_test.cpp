@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
+#include "platform/thread.h"
 #include "support/simulated_serial_port.h"
 
 using testsupport::SerialCall;
@@ -15,17 +13,17 @@ namespace {
 class RecordingWindow : public PortTestWindowOps {
  public:
   void ReportLine(const std::string& line) override {
-    std::lock_guard<std::mutex> lock(mutex);
+    platform::Locked locked(lock);
     lines.push_back(line);
   }
   void EnterRunning() override { state = ptsRunning; }
   void EnterStopped() override { state = ptsStopped; }
   void EnterFinished() override { state = ptsFinished; }
   std::vector<std::string> Lines() {
-    std::lock_guard<std::mutex> lock(mutex);
+    platform::Locked locked(lock);
     return lines;
   }
-  std::mutex mutex;
+  platform::Lock lock;
   std::vector<std::string> lines;
   std::atomic<std::uint32_t> state{ptsIdle};
 };
@@ -194,7 +192,7 @@ TEST_F(PortTestProcedure, AFailedInitPortReportsTwoLinesAndEndsTheWorker) {
   window.lines.clear();
   serial.Fail(SerialCall::kSetCommTimeouts, 87);
   worker->Resume();
-  for (int i = 0; i < 500 && done == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  for (int i = 0; i < 500 && done == 0; ++i) platform::SleepMs(2);
   EXPECT_EQ(done, 1);
   EXPECT_EQ(window.Lines(), (std::vector<std::string>{"WIN32API SetCommTimeouts Fail[87]",
                                                       "Init the Configuration of Port Fail"}));

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
 #include "platform/address.h"
+#include "platform/directories.h"
 #include "store/device_models.h"
 #include "store/error_codes.h"
 #include "store/mapping_file.h"
@@ -68,7 +68,7 @@ std::string MemoLines(std::size_t total) {
 std::uint32_t Ip(const char* text) { return platform::InetAddr(text); }
 
 // The devices that stand for a full disk and an endless file are not on every system.
-bool Missing(const char* device) { return !std::filesystem::exists(device); }
+bool Missing(const char* device) { return !platform::FileExists(device); }
 
 class MappingFileTest : public StoreFixture {
  protected:
@@ -233,8 +233,7 @@ TEST_F(MappingFileTest, StreamOpensForImportOnlyWhatMayBeUpdated) {
   EXPECT_FALSE(file.OpenForImport(dir.path()));
   const std::string path = dir.File("readonly.cpm");
   WriteBytes(path, Crlf(kValid));
-  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
-                                         std::filesystem::perms::others_read);
+  testsupport::MakeReadOnly(path);
   if (std::ofstream(path, std::ios::app)) GTEST_SKIP() << "this user may update a read-only file";
   EXPECT_FALSE(file.OpenForImport(path));
 }

@@ -7,7 +7,7 @@ namespace testsupport {
 std::unique_ptr<platform::SerialPort> FakeSerialPorts::Open(const std::string& devicePath,
                                                             std::uint32_t* lastError) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::Locked lock(lock_);
     opened_.push_back(devicePath);
   }
   const std::string prefix = "\\\\.\\COM";

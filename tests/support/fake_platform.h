@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <string>
 #include <utility>
@@ -13,6 +12,7 @@
 #include "platform/registry.h"
 #include "platform/serial.h"
 #include "platform/system.h"
+#include "platform/thread.h"
 
 namespace testsupport {
 
@@ -85,13 +85,13 @@ class FakeSerialPorts : public platform::SerialPorts {
 
   std::unique_ptr<platform::SerialPort> Open(const std::string& devicePath, std::uint32_t* lastError) override;
   std::vector<std::string> Opened() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::Locked lock(lock_);
     return opened_;
   }
 
  private:
   std::set<int> present_;
-  std::mutex mutex_;
+  platform::Lock lock_;
   std::vector<std::string> opened_;
 };
 

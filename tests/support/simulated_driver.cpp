@@ -6,7 +6,7 @@ namespace testsupport {
 
 bool SimulatedDriver::Control(const std::string& devicePath, std::uint32_t code, const void* input,
                               std::uint32_t inputSize, std::uint32_t* lastError) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::Locked lock(lock_);
   const auto* bytes = static_cast<const std::uint8_t*>(input);
   requests_.push_back({devicePath, code,
                        bytes != nullptr ? std::vector<std::uint8_t>(bytes, bytes + inputSize) : std::vector<std::uint8_t>()});
@@ -38,27 +38,27 @@ bool SimulatedDriver::Control(const std::string& devicePath, std::uint32_t code,
 }
 
 void SimulatedDriver::RefuseBlock(std::uint32_t index, std::uint32_t error) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::Locked lock(lock_);
   refusedBlock_ = std::make_pair(index, error);
 }
 
 void SimulatedDriver::RefuseReboot(std::uint32_t error) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::Locked lock(lock_);
   refusedReboot_ = error;
 }
 
 std::vector<DriverRequest> SimulatedDriver::Requests() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::Locked lock(lock_);
   return requests_;
 }
 
 std::vector<RecordedBlock> SimulatedDriver::Blocks() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::Locked lock(lock_);
   return blocks_;
 }
 
 std::vector<std::string> SimulatedDriver::Reboots() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::Locked lock(lock_);
   return reboots_;
 }
 

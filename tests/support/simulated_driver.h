@@ -4,12 +4,12 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/serial.h"
+#include "platform/thread.h"
 #include "store/driver_interface.h"
 
 namespace testsupport {
@@ -40,7 +40,7 @@ class SimulatedDriver : public platform::DriverControl {
   std::vector<std::string> Reboots();
 
  private:
-  std::mutex mutex_;
+  platform::Lock lock_;
   std::optional<std::pair<std::uint32_t, std::uint32_t>> refusedBlock_;
   std::optional<std::uint32_t> refusedReboot_;
   std::vector<DriverRequest> requests_;

@@ -1,18 +1,17 @@
 #include "support/simulated_serial_port.h"
 
 #include <chrono>
-#include <thread>
 
 namespace testsupport {
 
 SimulatedSerialPort::~SimulatedSerialPort() {
-  std::lock_guard<std::mutex> lock(owner_.mutex_);
+  platform::Locked lock(owner_.lock_);
   owner_.open_ = false;
 }
 
 template <typename Body>
 bool SimulatedSerialPort::Call(SerialCall call, Body body) {
-  std::lock_guard<std::mutex> lock(owner_.mutex_);
+  platform::Locked lock(owner_.lock_);
   const auto failing = owner_.failing_.find(call);
   if (failing != owner_.failing_.end()) {
     lastError_ = failing->second;
@@ -80,8 +79,8 @@ bool SimulatedSerialPort::ReadFile(void* buffer, std::uint32_t size, std::uint32
                                            owner_.timeouts_.ReadTotalTimeoutMultiplier * size);
       }))
     return false;
-  if (wait.count() > 0) std::this_thread::sleep_for(wait);
-  std::lock_guard<std::mutex> lock(owner_.mutex_);
+  if (wait.count() > 0) platform::SleepMs(static_cast<std::uint32_t>(wait.count()));
+  platform::Locked lock(owner_.lock_);
   std::uint32_t n = 0;
   for (; n < size && !owner_.incoming_.empty(); ++n) {
     static_cast<std::uint8_t*>(buffer)[n] = owner_.incoming_.front();
@@ -109,7 +108,7 @@ SimulatedSerialPorts::SimulatedSerialPorts(const std::string& portName) : device
 
 std::unique_ptr<platform::SerialPort> SimulatedSerialPorts::Open(const std::string& devicePath,
                                                                  std::uint32_t* lastError) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::Locked lock(lock_);
   if (devicePath != devicePath_) {
     *lastError = platform::kSerialErrorFileNotFound;
     return nullptr;
@@ -123,32 +122,32 @@ std::unique_ptr<platform::SerialPort> SimulatedSerialPorts::Open(const std::stri
 }
 
 void SimulatedSerialPorts::SetPlugged(bool plugged) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::Locked lock(lock_);
   plugged_ = plugged;
 }
 
 void SimulatedSerialPorts::Refuse(std::function<bool(const platform::Dcb&)> refuses) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::Locked lock(lock_);
   refuses_ = std::move(refuses);
 }
 
 void SimulatedSerialPorts::Fail(SerialCall call, std::uint32_t error) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::Locked lock(lock_);
   failing_[call] = error;
 }
 
 void SimulatedSerialPorts::Heal() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::Locked lock(lock_);
   failing_.clear();
 }
 
 std::vector<std::string> SimulatedSerialPorts::Written() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::Locked lock(lock_);
   return written_;
 }
 
 platform::CommTimeouts SimulatedSerialPorts::Timeouts() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::Locked lock(lock_);
   return timeouts_;
 }
 

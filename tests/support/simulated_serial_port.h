@@ -11,11 +11,11 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/serial.h"
+#include "platform/thread.h"
 
 namespace testsupport {
 
@@ -84,7 +84,7 @@ class SimulatedSerialPorts : public platform::SerialPorts {
   friend class SimulatedSerialPort;
 
   const std::string devicePath_;
-  mutable std::mutex mutex_;
+  mutable platform::Lock lock_;
   bool open_ = false;
   bool plugged_ = true;
   std::function<bool(const platform::Dcb&)> refuses_;

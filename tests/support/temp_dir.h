@@ -1,4 +1,6 @@
 // A fresh directory under the system's temporary folder, removed with everything in it.
+// (The standard library's <filesystem> and std::random_device need calls Windows 98
+// lacks, hence one implementation per system.)
 #pragma once
 
 #include <string>
@@ -18,5 +20,8 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// Takes the right to write from everybody, as a file that may not be updated.
+void MakeReadOnly(const std::string& path);
 
 }  // namespace testsupport

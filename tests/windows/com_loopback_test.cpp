@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 
+#include "platform/thread.h"
 #include "porttest/port_test_thread.h"
 #include "support/stage_setting.h"
 
@@ -13,19 +13,19 @@ namespace {
 class LineRecorder : public PortTestWindowOps {
  public:
   void ReportLine(const std::string& line) override {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::Locked lock(lock_);
     lines_.push_back(line);
   }
   void EnterRunning() override {}
   void EnterStopped() override {}
   void EnterFinished() override {}
   std::vector<std::string> Lines() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::Locked lock(lock_);
     return lines_;
   }
 
  private:
-  std::mutex mutex_;
+  platform::Lock lock_;
   std::vector<std::string> lines_;
 };
 
