@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The import gate: lists every import of each .exe named (objdump -p) by DLL, and fails
+# when one is not in the reviewed list of what Windows 98 first edition exports
+# (scripts/win98-imports.txt), or is a Unicode entry point, which Windows 9x has mostly as
+# a stub that fails. Wine loads such a program all the same: only this check shows that
+# Windows 98 would.
+#   import-gate.sh EXE...     the gate; exit 1 when any EXE fails it
+#   import-gate.sh --self-test  a clean program passes, one with a planted Unicode call fails
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+list="${VEQ_IMPORT_LIST:-$root/scripts/win98-imports.txt}"
+objdump=i686-w64-mingw32-objdump
+
+# "DLL function" per import, the DLL's name in lower case.
+imports() {
+  "$objdump" -p "$1" | awk '
+    /^\tDLL Name: / { dll = tolower($3); next }
+    /^$/ { if (dll != "" && inTable) dll = ""; next }
+    dll != "" && /^\t[0-9a-f]+\t/ { inTable = 1; print dll, $NF }'
+}
+
+gate() {
+  local exe="$1" failed=0 dll function minimum
+  if ! "$objdump" -f "$exe" | grep -q 'file format pei-i386'; then
+    echo "$exe: not a 32-bit Windows program"
+    return 1
+  fi
+  declare -A reviewed=()
+  while read -r dll function minimum; do
+    [[ -z "$dll" || "$dll" == \#* ]] && continue
+    reviewed["${dll,,} $function"]="$minimum"
+  done <"$list"
+  echo "== $exe: imports by DLL"
+  local current=""
+  while read -r dll function; do
+    if [ "$dll" != "$current" ]; then
+      current="$dll"
+      echo "$dll:"
+    fi
+    if [[ "$function" =~ [a-z0-9]W$ ]]; then
+      echo "  $function  FAIL: a Unicode entry point, a stub on Windows 9x"
+      failed=1
+    elif [ -z "${reviewed["$dll $function"]:-}" ]; then
+      echo "  $function  FAIL: not among what Windows 98 first edition exports"
+      failed=1
+    else
+      echo "  $function  (${reviewed["$dll $function"]})"
+    fi
+  done < <(imports "$exe" | sort -u)
+  if [ "$failed" -ne 0 ]; then
+    echo "$exe: import gate FAILED"
+    return 1
+  fi
+  echo "$exe: import gate passed; beyond Windows 95 it needs:" \
+    "$(awk -v imports="$(imports "$exe" | sort -u | tr '\n' '|')" '
+      !/^#/ && NF == 3 && $3 != "95" && index("|" imports, "|" tolower($1) " " $2 "|") { need[$3] = 1 }
+      END { s = ""; for (n in need) s = s " " n; print (s == "" ? " nothing" : s) }' "$list")"
+}
+
+self_test() {
+  local work
+  work="$(mktemp -d)"
+  trap 'rm -rf "$work"' RETURN
+  printf '%s\n' '#include <windows.h>' \
+    'int main() { return GetFileAttributesA("x") == INVALID_FILE_ATTRIBUTES ? 0 : 1; }' >"$work/clean.cpp"
+  printf '%s\n' '#include <windows.h>' \
+    'int main() { return GetFileAttributesW(L"x") == INVALID_FILE_ATTRIBUTES ? 0 : 1; }' >"$work/planted.cpp"
+  for name in clean planted; do
+    i686-w64-mingw32-g++-win32 -O2 -D_WIN32_WINNT=0x0400 -DWINVER=0x0400 -static -static-libgcc \
+      -static-libstdc++ -o "$work/$name.exe" "$root/src/platform/win9x_forwarders.cpp" "$work/$name.cpp"
+  done
+  gate "$work/clean.exe" >"$work/clean.log" || { cat "$work/clean.log"; echo "self-test: the clean program failed"; return 1; }
+  if gate "$work/planted.exe" >"$work/planted.log"; then
+    cat "$work/planted.log"
+    echo "self-test: the planted Unicode import passed"
+    return 1
+  fi
+  grep -q 'GetFileAttributesW  FAIL: a Unicode entry point' "$work/planted.log" || { cat "$work/planted.log"; return 1; }
+  echo "import gate self-test: a clean program passes, a planted GetFileAttributesW fails"
+}
+
+if [ "${1:-}" = "--self-test" ]; then
+  self_test
+  exit
+fi
+[ $# -gt 0 ] || { echo "usage: $0 EXE... | --self-test" >&2; exit 2; }
+status=0
+for exe in "$@"; do gate "$exe" || status=1; done
+exit $status
