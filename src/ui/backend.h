@@ -35,6 +35,9 @@ class ControlPeer {
   virtual void SetChecked(bool /*checked*/) {}
   // Edits and memos.
   virtual void SetReadOnly(bool /*readOnly*/) {}
+  // Memos: added stands at the end of the text now whole; a native memo that can append
+  // shows the new end instead of the text from its top.
+  virtual void AppendText(const std::string& /*added*/, const std::string& whole) { SetText(whole); }
   // Progress bars.
   virtual void SetProgress(int /*minimum*/, int /*maximum*/, int /*position*/) {}
   // Animations.

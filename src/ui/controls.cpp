@@ -180,6 +180,13 @@ void TextBox::SetText(const std::string& text) {
   if (OnChange) OnChange();
 }
 
+void TextBox::AddLine(const std::string& line) {
+  const std::string added = Text().empty() ? line : "\r\n" + line;
+  StoreText(Text() + added);
+  Peer()->AppendText(added, Text());
+  if (OnChange) OnChange();
+}
+
 // Progress bar
 
 void ProgressBar::Send() { Peer()->SetProgress(min_, max_, position_); }

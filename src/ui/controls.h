@@ -137,6 +137,9 @@ class TextBox : public Control {
   void Clear() { SetText(""); }
   // Fires OnChange.
   void SetText(const std::string& text) override;
+  // Appends line as a memo's new last line, after a CR LF unless the memo is empty.
+  // Fires OnChange.
+  void AddLine(const std::string& line);
 
  private:
   bool readOnly_;
