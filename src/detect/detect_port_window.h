@@ -1,18 +1,13 @@
 // The small window shown while the ports are detected at start-up.
 #pragma once
 
-#include <QDialog>
-#include <QLabel>
-#include <QProgressBar>
-#include <QTimer>
 #include <chrono>
 #include <memory>
 
 #include "detect/detect_port_thread.h"
+#include "ui/window.h"
 
-class TfrmDetectPort : public QDialog, public DetectPortWindowOps {
-  Q_OBJECT
-
+class TfrmDetectPort : public ui::Window, public DetectPortWindowOps {
  public:
   TfrmDetectPort(TTorl7370PortManager& store, platform::SerialPorts& serial,
                  std::chrono::milliseconds presentWait = TDetectPortThrd::kPresentPortWait);
@@ -22,17 +17,14 @@ class TfrmDetectPort : public QDialog, public DetectPortWindowOps {
   void StepProgress() override;
   void SetDetectFinished() override;
 
-  QLabel* stxtDetectingPort;
-  QLabel* stxtDetectPortDot;
-  QProgressBar* pbrDetectingPort;
-  QTimer* tmDetectPort;
+  ui::StaticText* stxtDetectingPort;
+  ui::StaticText* stxtDetectPortDot;
+  ui::ProgressBar* pbrDetectingPort;
+  ui::Timer tmDetectPort;
   int DotCount = 0;
   int DetectFinished = 0;
 
- public slots:
   void tmDetectPortTimer();
-  // The sweep cannot be cancelled: Escape does not close this window.
-  void reject() override {}
 
  private:
   void OnFormCreate(platform::SerialPorts& serial, std::chrono::milliseconds presentWait);

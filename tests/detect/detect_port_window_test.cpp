@@ -1,27 +1,41 @@
-// The detection window offscreen: its layout, the dots, the progress bar, and that it
-// closes by itself right after the sweep.
-#include <QDateTime>
-#include <QDir>
-#include <QtTest>
+// The detection window as its user sees it: its layout, the bar and the dots during the
+// sweep, and that it closes by itself right after the sweep.
+#include <gtest/gtest.h>
+
 #include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "detect/detect_port_window.h"
 #include "store/port_manager.h"
+#include "store/port_mapper_window.h"
 #include "support/fake_platform.h"
+#include "ui/headless/headless_backend.h"
+#include "ui/headless/user.h"
 
 namespace {
 
-// A serial layer that takes a while to answer, so the window can be seen mid-sweep, and
-// that has no ports at all. Keeps the time of its last answer.
-class SlowPorts : public platform::SerialPorts {
+using Clock = std::chrono::steady_clock;
+
+// A machine without COM ports whose sweep stops at COM101 until it is let go. Keeps the
+// time of its last answer.
+class HeldPorts : public platform::SerialPorts {
  public:
-  std::unique_ptr<platform::SerialPort> Open(const std::string&, std::uint32_t* lastError) override {
-    QThread::msleep(2);
-    lastAnswer = QDateTime::currentMSecsSinceEpoch();
+  std::unique_ptr<platform::SerialPort> Open(const std::string& path, std::uint32_t* lastError) override {
+    if (path == "\\\\.\\COM101") {
+      holding = true;
+      while (!released) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    lastAnswer = Clock::now().time_since_epoch().count();
     *lastError = platform::kSerialErrorFileNotFound;
     return nullptr;
   }
-  std::atomic<qint64> lastAnswer{0};
+  std::atomic<bool> holding{false};
+  std::atomic<bool> released{false};
+  std::atomic<Clock::rep> lastAnswer{0};
 };
 
 // A store of its own for the window, with nothing loaded.
@@ -30,91 +44,91 @@ struct PortMapperStub {
   TTorl7370PortManager store{nullptr, registry};
 };
 
+// Lets the window run until done, for at most ms; returns done().
+bool WaitFor(ui::Window& window, const std::function<bool()>& done, int ms = 10000) {
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
+  window.WaitUntil([&] { return done() || Clock::now() > deadline; });
+  return done();
+}
+
 }  // namespace
 
-class DetectWindowTest : public QObject {
-  Q_OBJECT
+TEST(DetectPortWindow, LayoutAsDrawnWithoutACloseBox) {
+  ui::HeadlessBackend backend;
+  testsupport::FakeSerialPorts serial;
+  PortMapperStub stub;
+  TfrmDetectPort w(stub.store, serial, std::chrono::milliseconds(0));
+  EXPECT_EQ(w.Caption(), "VEQ COMPort Mapping Utility for Windows95/98/Me");
+  EXPECT_EQ(w.Caption(), kMainWindowCaption);
+  EXPECT_EQ(w.Spec().clientWidth, 461);
+  EXPECT_EQ(w.Spec().clientHeight, 58);
+  EXPECT_EQ(w.stxtDetectingPort->Text(), "               Detecting Port  ");
+  EXPECT_TRUE(w.stxtDetectingPort->Spec().font.bold);
+  EXPECT_EQ(w.stxtDetectingPort->Spec().font.pixelHeight, 20);
+  EXPECT_TRUE(w.stxtDetectPortDot->Spec().font.bold);
+  EXPECT_EQ(w.stxtDetectPortDot->Spec().font.pixelHeight, 30);
+  EXPECT_EQ(w.stxtDetectPortDot->Text(), "");
+  EXPECT_EQ(w.pbrDetectingPort->Max(), 256);
+  EXPECT_EQ(w.tmDetectPort.Interval(), 200);
+  EXPECT_EQ(w.stxtDetectingPort->Bounds(), (ui::Rect{0, 0, 238, 33}));
+  EXPECT_EQ(w.stxtDetectPortDot->Bounds(), (ui::Rect{238, 0, 223, 33}));
+  EXPECT_EQ(w.pbrDetectingPort->Bounds(), (ui::Rect{0, 33, 461, 25}));
+  // The sweep cannot be cancelled: no close box, and the window closes by itself.
+  backend.WhenModal("frmDetectPort", [](ui::Window& window) { EXPECT_FALSE(ui::user::CloseBox(window)); });
+  w.ShowModal();
+  EXPECT_EQ(w.DetectFinished, 1);
+  EXPECT_TRUE(backend.StuckWindows().empty());
+}
 
- private slots:
-  void layoutAsDrawn() {
-    testsupport::FakeSerialPorts serial;
-    PortMapperStub stub;
-    TfrmDetectPort window(stub.store, serial, std::chrono::milliseconds(0));
-    QCOMPARE(window.windowTitle(), QString("VEQ COMPort Mapping Utility for Windows95/98/Me"));
-    QCOMPARE(window.stxtDetectingPort->text(), QString("               Detecting Port  "));
-    QVERIFY(window.stxtDetectingPort->font().bold());
-    QCOMPARE(window.stxtDetectingPort->font().pixelSize(), 20);
-    QVERIFY(window.stxtDetectPortDot->font().bold());
-    QCOMPARE(window.stxtDetectPortDot->font().pixelSize(), 30);
-    QCOMPARE(window.pbrDetectingPort->maximum(), 256);
-    QVERIFY(!window.pbrDetectingPort->isTextVisible());
-    QCOMPARE(window.tmDetectPort->interval(), 200);
-    QVERIFY(!(window.windowFlags() & Qt::WindowCloseButtonHint));
-    window.exec();
-    QCOMPARE(window.size(), QSize(461, 58));
-    QCOMPARE(window.stxtDetectingPort->geometry(), QRect(0, 0, 238, 33));
-    QCOMPARE(window.stxtDetectPortDot->geometry(), QRect(238, 0, 223, 33));
-    QCOMPARE(window.pbrDetectingPort->geometry(), QRect(0, 33, 461, 25));
-  }
-
-  void sweepsShowsDotsAndClosesWithinOneTick() {
-    SlowPorts serial;
-    PortMapperStub stub;
-    TfrmDetectPort window(stub.store, serial, std::chrono::milliseconds(0));
-    // Runs after the window's own handler on every tick.
-    int ticksAfterFinish = 0;
-    connect(window.tmDetectPort, &QTimer::timeout, [&] { ticksAfterFinish += window.DetectFinished; });
-    QStringList dots;
-    bool screenshot = false;
-    QTimer watch;
-    connect(&watch, &QTimer::timeout, [&] {
-      if (!dots.contains(window.stxtDetectPortDot->text())) dots << window.stxtDetectPortDot->text();
-      if (!screenshot && window.pbrDetectingPort->value() > 100) {
-        const QString dir = qEnvironmentVariable("VEQ_SCREENSHOT_DIR", "screenshots");
-        QDir().mkpath(dir);
-        QVERIFY(window.grab().save(dir + "/detect-window.png"));
-        screenshot = true;
-      }
+TEST(DetectPortWindow, TheBarStepsTheDotsRunAndTheWindowClosesWithinOneTick) {
+  ui::HeadlessBackend backend;
+  backend.SetModalTimeLimit(std::chrono::seconds(30));
+  HeldPorts serial;
+  PortMapperStub stub;
+  TfrmDetectPort w(stub.store, serial, std::chrono::milliseconds(0));
+  // Lets the sweep go on when the test leaves, however it leaves.
+  struct Release {
+    std::atomic<bool>& flag;
+    ~Release() { flag = true; }
+  } release{serial.released};
+  std::vector<std::string> dots;
+  std::size_t dotsWhenFinished = 99;
+  backend.WhenModal("frmDetectPort", [&](ui::Window&) {
+    ASSERT_TRUE(WaitFor(w, [&] { return serial.holding.load(); }));
+    // Every number up to the one being opened has stepped the bar.
+    EXPECT_EQ(w.pbrDetectingPort->Position(), 101);
+    dots.push_back(w.stxtDetectPortDot->Text());
+    WaitFor(w, [&] {
+      if (w.stxtDetectPortDot->Text() != dots.back()) dots.push_back(w.stxtDetectPortDot->Text());
+      return dots.size() == 18;
     });
-    watch.start(5);
-    window.exec();
-    const qint64 closedAfter = QDateTime::currentMSecsSinceEpoch() - serial.lastAnswer;
-    QVERIFY(screenshot);
-    QCOMPARE(window.DetectFinished, 1);
-    QCOMPARE(window.pbrDetectingPort->value(), 255);
-    // The first tick after the sweep closed the window: one interval, plus slack for a busy machine.
-    QCOMPARE(ticksAfterFinish, 1);
-    QVERIFY(!window.tmDetectPort->isActive());
-    QVERIFY2(closedAfter < 200 + 100, qPrintable(QString::number(closedAfter)));
-    QVERIFY(dots.contains("."));
-    for (int i = 0; i < 256; ++i) QCOMPARE(stub.store.ports[i], nullptr);
-  }
+    serial.released = true;
+    ASSERT_TRUE(WaitFor(w, [&] { return w.DetectFinished == 1; }));
+    dotsWhenFinished = w.stxtDetectPortDot->Text().size();
+  });
+  w.ShowModal();
+  const auto closedAfter = std::chrono::duration_cast<std::chrono::milliseconds>(
+      Clock::now().time_since_epoch() - Clock::duration(serial.lastAnswer.load()));
+  EXPECT_TRUE(backend.StuckWindows().empty());
+  // One dot more on every tick up to fifteen, then empty, then again from one.
+  ASSERT_EQ(dots.size(), 18u);
+  for (std::size_t i = 0; i < dots.size(); ++i) EXPECT_EQ(dots[i], std::string((dots[0].size() + i) % 16, '.'));
+  EXPECT_EQ(w.DetectFinished, 1);
+  EXPECT_EQ(w.pbrDetectingPort->Position(), 255);
+  // The first tick after the sweep closed the window: one tick, within one interval plus
+  // slack for a busy machine.
+  EXPECT_EQ(w.stxtDetectPortDot->Text().size(), (dotsWhenFinished + 1) % 16);
+  EXPECT_FALSE(w.tmDetectPort.Enabled());
+  EXPECT_LT(closedAfter.count(), 200 + 100);
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(stub.store.ports[i], nullptr);
+}
 
-  // A window that goes before it was ever shown neither hangs nor leaves the sweep behind.
-  void destroyedBeforeShownWaitsForTheSweep() {
-    testsupport::FakeSerialPorts serial({5});
-    PortMapperStub stub;
-    { TfrmDetectPort window(stub.store, serial, std::chrono::milliseconds(1)); }
-    QCOMPARE(stub.store.ports[5], PORT_PRESENT);
-    QCOMPARE(serial.Opened().size(), size_t(255));
-  }
-
-  void dotsRunThroughFifteenLengthsThenEmpty() {
-    testsupport::FakeSerialPorts serial;
-    PortMapperStub stub;
-    TfrmDetectPort window(stub.store, serial, std::chrono::milliseconds(0));
-    window.tmDetectPort->stop();
-    QStringList seen;
-    for (int i = 0; i < 17; ++i) {
-      window.tmDetectPortTimer();
-      seen << window.stxtDetectPortDot->text();
-    }
-    QCOMPARE(seen[0], QString("."));
-    QCOMPARE(seen[14], QString(15, '.'));
-    QCOMPARE(seen[15], QString());
-    QCOMPARE(seen[16], QString("."));
-  }
-};
-
-QTEST_MAIN(DetectWindowTest)
-#include "detect_port_window_test.moc"
+// A window that goes before it was ever shown neither hangs nor leaves the sweep behind.
+TEST(DetectPortWindow, DestroyedBeforeShownWaitsForTheSweep) {
+  ui::HeadlessBackend backend;
+  testsupport::FakeSerialPorts serial({5});
+  PortMapperStub stub;
+  { TfrmDetectPort window(stub.store, serial, std::chrono::milliseconds(1)); }
+  EXPECT_EQ(stub.store.ports[5], PORT_PRESENT);
+  EXPECT_EQ(serial.Opened().size(), 255u);
+}
