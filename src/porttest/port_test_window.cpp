@@ -1,61 +1,52 @@
 #include "porttest/port_test_window.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <QVBoxLayout>
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
-#include "platform/window_style.h"
 #include "store/driver_interface.h"
 #include "store/port_mapper_window.h"
 
 namespace {
 
-constexpr int kButtonAreaHeight = 56;
+// Minimize only, no system menu: the window has no close box. The construction puts the
+// port's name before the caption.
+const ui::WindowSpec kFrame{"frmPortTest", "Port Test", 592, 388, ui::BorderStyle::kDialog, ui::kMinimize,
+                            ui::Position::kOwnerCenter};
 
-QPushButton* NewTestButton(QWidget* parent, const char* name, const char* caption, int left) {
-  QPushButton* button = NewButton(parent, name, caption, left, 20);
-  button->resize(75, 25);
-  return button;
-}
+constexpr ui::FontSpec kFixedsys{"Fixedsys", 13, false};
 
 }  // namespace
 
-TfrmPortTest::TfrmPortTest(QWidget* owner, const std::string& portName, platform::SerialPorts& serial,
+std::vector<ui::ControlRow<TfrmPortTest>> TfrmPortTest::Rows() {
+  using ui::ControlKind;
+  using ui::Dock;
+  // The buttons in their tab order: Close, Stop, Start.
+  return {
+      {{"gbxPTPromptMsg", ControlKind::kGroupBox, nullptr, Dock::kFill, {}, "Result Message"}},
+      {{"memoPTPrompt", ControlKind::kMemo, "gbxPTPromptMsg", Dock::kFill, {}, "",
+        ui::kReadOnly | ui::kVerticalScrollBar, 0, kFixedsys}},
+      {{"pnlPTBtnArea", ControlKind::kPanel, nullptr, Dock::kBottom, {0, 0, 0, 56}, ""}},
+      {{"pbtnPTClose", ControlKind::kButton, "pnlPTBtnArea", Dock::kNone, {500, 20, 75, 25}, "Close"},
+       &TfrmPortTest::pbtnPTCloseClick},
+      {{"pbtnPTStop", ControlKind::kButton, "pnlPTBtnArea", Dock::kNone, {408, 20, 75, 25}, "Stop"},
+       &TfrmPortTest::pbtnPTStopClick},
+      {{"pbtnPTStart", ControlKind::kButton, "pnlPTBtnArea", Dock::kNone, {316, 20, 75, 25}, "Start"},
+       &TfrmPortTest::pbtnPTStartClick},
+  };
+}
+
+TfrmPortTest::TfrmPortTest(ui::Window* owner, const std::string& portName, platform::SerialPorts& serial,
                            platform::Desktop& desktop, std::uint32_t timeoutMs)
-    : QDialog(owner), PortName(portName) {
-  // Minimize only, no system menu: the window has no close box.
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
-  setObjectName("frmPortTest");
-  setFont(WindowFont());
-  setFixedSize(592, 388);
-  setWindowTitle(QString::fromStdString(PortName + " Port Test"));
-  auto* layout = NewVBox(this);
-  gbxPTPromptMsg = NewGroupBox(this, "gbxPTPromptMsg", "Result Message");
-  layout->addWidget(gbxPTPromptMsg, 1);
-  memoPTPrompt = new QPlainTextEdit(gbxPTPromptMsg);
-  memoPTPrompt->setObjectName("memoPTPrompt");
-  memoPTPrompt->setReadOnly(true);
-  memoPTPrompt->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  QFont fixed("Fixedsys");
-  fixed.setStyleHint(QFont::TypeWriter);
-  fixed.setPixelSize(13);
-  memoPTPrompt->setFont(fixed);
-  FillGroupBox(gbxPTPromptMsg, memoPTPrompt);
-  pnlPTBtnArea = NewPanel(this, "pnlPTBtnArea");
-  pnlPTBtnArea->setFixedHeight(kButtonAreaHeight);
-  layout->addWidget(pnlPTBtnArea);
-  pbtnPTStart = NewTestButton(pnlPTBtnArea, "pbtnPTStart", "Start", 316);
-  pbtnPTStop = NewTestButton(pnlPTBtnArea, "pbtnPTStop", "Stop", 408);
-  pbtnPTClose = NewTestButton(pnlPTBtnArea, "pbtnPTClose", "Close", 500);
-  setTabOrder(pbtnPTClose, pbtnPTStop);
-  setTabOrder(pbtnPTStop, pbtnPTStart);
-  connect(pbtnPTStart, &QPushButton::clicked, this, &TfrmPortTest::pbtnPTStartClick);
-  connect(pbtnPTStop, &QPushButton::clicked, this, &TfrmPortTest::pbtnPTStopClick);
-  connect(pbtnPTClose, &QPushButton::clicked, this, &TfrmPortTest::pbtnPTCloseClick);
-  CenterOn(this, owner);
+    : ui::Window(kFrame, Specs(Rows()), {}, owner), PortName(portName) {
+  Bind(*this, Rows());
+  gbxPTPromptMsg = Get<ui::GroupBox>("gbxPTPromptMsg");
+  memoPTPrompt = Get<ui::Memo>("memoPTPrompt");
+  pnlPTBtnArea = Get<ui::Panel>("pnlPTBtnArea");
+  pbtnPTStart = Get<ui::Button>("pbtnPTStart");
+  pbtnPTStop = Get<ui::Button>("pbtnPTStop");
+  pbtnPTClose = Get<ui::Button>("pbtnPTClose");
+  // Only Close ends the window.
+  OnCloseQuery = [] { return false; };
+  SetCaption(PortName + " " + kFrame.caption);
 
   char path[64];
   std::snprintf(path, sizeof path, kPortNamePathFormat, PortName.c_str());
@@ -73,79 +64,67 @@ TfrmPortTest::~TfrmPortTest() {
 }
 
 void TfrmPortTest::OnCreate(platform::Desktop& desktop) {
-  char text[96];
   if (!PortHandle) {
-    std::snprintf(text, sizeof text, "Open %s Fail", PortName.c_str());
-    desktop.ShowMessageBox(text, kMainWindowCaption, platform::kMbIconError | platform::kMbOk);
+    desktop.ShowMessageBox("Open " + PortName + " Fail", kMainWindowCaption, platform::kMbIconError | platform::kMbOk);
     InitOk = 0;
     return;
   }
   if (!worker_) {
-    std::snprintf(text, sizeof text, "%s cannot execute test command", PortName.c_str());
-    desktop.ShowMessageBox(text, kMainWindowCaption, platform::kMbIconError | platform::kMbOk);
+    desktop.ShowMessageBox(PortName + " cannot execute test command", kMainWindowCaption,
+                           platform::kMbIconError | platform::kMbOk);
     InitOk = 0;
     return;
   }
   ThreadDone = 0;
   worker_->Resume();
-  memoPTPrompt->clear();
-  memoPTPrompt->appendPlainText(
+  memoPTPrompt->Clear();
+  memoPTPrompt->AddLine(
       "Please make sure that the type of serial port is RS-232 and that the loopback connector has already been "
       "connected with the VEQ COMPort. Then click the Start button to test.");
   InitOk = 1;
 }
 
 int TfrmPortTest::ReadyToShow() {
-  setEnabled(InitOk == 1);
+  SetEnabled(InitOk == 1);
   return InitOk;
 }
 
 void TfrmPortTest::OnDestroy() {
-  hide();
+  Hide();
   if (!worker_ || !worker_->Resumed()) return;
   worker_->Terminate();
   // Close is enabled between Start and the worker's EnterRunning, when the worker may be
-  // on its way into a window call ("Start testing", EnterRunning). A plain wait here and
-  // that blocking call would wait on each other, so the wait keeps running the worker's
-  // calls until it has ended; it has been told to terminate, so it makes at most the
-  // calls of the turn under way.
-  while (ThreadDone == 0) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  // on its way into a window call ("Start testing", EnterRunning): the wait keeps running
+  // them. Told to terminate, the worker makes at most the calls of the turn under way.
+  WaitUntil([this] { return ThreadDone == 1; });
 }
 
 void TfrmPortTest::SetButtons(bool start, bool stop, bool close) {
-  pbtnPTStart->setEnabled(start);
-  pbtnPTStop->setEnabled(stop);
-  pbtnPTClose->setEnabled(close);
-}
-
-template <typename Call>
-void TfrmPortTest::OnWindowThread(Call call) {
-  QMetaObject::invokeMethod(this, call, Qt::BlockingQueuedConnection);
+  pbtnPTStart->SetEnabled(start);
+  pbtnPTStop->SetEnabled(stop);
+  pbtnPTClose->SetEnabled(close);
 }
 
 void TfrmPortTest::ReportLine(const std::string& line) {
-  OnWindowThread([this, line] { memoPTPrompt->appendPlainText(QString::fromStdString(line)); });
+  Synchronize([this, &line] { memoPTPrompt->AddLine(line); });
 }
 
 void TfrmPortTest::EnterRunning() {
-  OnWindowThread([this] {
+  Synchronize([this] {
     SetButtons(false, true, false);
     TestState = ptsRunning;
   });
 }
 
 void TfrmPortTest::EnterStopped() {
-  OnWindowThread([this] {
+  Synchronize([this] {
     SetButtons(true, false, true);
     TestState = ptsStopped;
   });
 }
 
 void TfrmPortTest::EnterFinished() {
-  OnWindowThread([this] {
+  Synchronize([this] {
     SetButtons(true, false, true);
     TestState = ptsFinished;
   });
@@ -153,8 +132,8 @@ void TfrmPortTest::EnterFinished() {
 
 void TfrmPortTest::pbtnPTStartClick() {
   if (TestState == ptsIdle || TestState == ptsFinished) {
-    pbtnPTStart->setEnabled(false);
-    memoPTPrompt->clear();
+    pbtnPTStart->SetEnabled(false);
+    memoPTPrompt->Clear();
     TestState = ptsStartRequested;
   } else {
     SetButtons(false, true, false);
@@ -163,18 +142,18 @@ void TfrmPortTest::pbtnPTStartClick() {
 }
 
 void TfrmPortTest::pbtnPTStopClick() {
-  pbtnPTStop->setEnabled(false);
+  pbtnPTStop->SetEnabled(false);
   if (TestState != ptsFinished) TestState = ptsStopRequested;
 }
 
 void TfrmPortTest::pbtnPTCloseClick() {
   SetButtons(false, false, false);
   if (worker_) worker_->Terminate();
-  accept();
+  Close();
 }
 
-void RunPortTest(QWidget* owner, const std::string& portName, platform::SerialPorts& serial,
+void RunPortTest(ui::Window* owner, const std::string& portName, platform::SerialPorts& serial,
                  platform::Desktop& desktop) {
   TfrmPortTest window(owner, portName, serial, desktop);
-  if (window.ReadyToShow() == 1) window.exec();
+  if (window.ReadyToShow() == 1) window.ShowModal();
 }

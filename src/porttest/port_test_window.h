@@ -2,23 +2,20 @@
 // worker's lines and offers Start, Stop and Close.
 #pragma once
 
-#include <QDialog>
-#include <QGroupBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/desktop.h"
 #include "platform/serial.h"
 #include "porttest/port_test_thread.h"
+#include "ui/window.h"
 
-class TfrmPortTest : public QDialog, public PortTestWindowOps {
-  Q_OBJECT
-
+class TfrmPortTest : public ui::Window, public PortTestWindowOps {
  public:
-  TfrmPortTest(QWidget* owner, const std::string& portName, platform::SerialPorts& serial,
+  TfrmPortTest(ui::Window* owner, const std::string& portName, platform::SerialPorts& serial,
                platform::Desktop& desktop, std::uint32_t timeoutMs = TPortTestThrd::kTimeoutMs);
   ~TfrmPortTest() override;
 
@@ -30,12 +27,12 @@ class TfrmPortTest : public QDialog, public PortTestWindowOps {
   void EnterStopped() override;
   void EnterFinished() override;
 
-  QGroupBox* gbxPTPromptMsg;
-  QPlainTextEdit* memoPTPrompt;
-  QWidget* pnlPTBtnArea;
-  QPushButton* pbtnPTStart;
-  QPushButton* pbtnPTStop;
-  QPushButton* pbtnPTClose;
+  ui::GroupBox* gbxPTPromptMsg;
+  ui::Memo* memoPTPrompt;
+  ui::Panel* pnlPTBtnArea;
+  ui::Button* pbtnPTStart;
+  ui::Button* pbtnPTStop;
+  ui::Button* pbtnPTClose;
 
   const std::string PortName;
   std::unique_ptr<platform::SerialPort> PortHandle;
@@ -43,25 +40,20 @@ class TfrmPortTest : public QDialog, public PortTestWindowOps {
   std::atomic<int> ThreadDone{0};
   std::atomic<std::uint32_t> TestState{ptsIdle};
 
- public slots:
   void pbtnPTStartClick();
   void pbtnPTStopClick();
   void pbtnPTCloseClick();
-  // Only Close ends the window: Escape does not.
-  void reject() override {}
 
  private:
+  static std::vector<ui::ControlRow<TfrmPortTest>> Rows();
   void OnCreate(platform::Desktop& desktop);
   void OnDestroy();
   void SetButtons(bool start, bool stop, bool close);
-  // Runs a worker call on the window thread and waits for it.
-  template <typename Call>
-  void OnWindowThread(Call call);
 
   std::unique_ptr<TPortTestThrd> worker_;
 };
 
 // The Test command: creates the window for the port, shows it modally when it is ready,
 // destroys it.
-void RunPortTest(QWidget* owner, const std::string& portName, platform::SerialPorts& serial,
+void RunPortTest(ui::Window* owner, const std::string& portName, platform::SerialPorts& serial,
                  platform::Desktop& desktop);

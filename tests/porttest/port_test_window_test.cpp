@@ -1,29 +1,38 @@
-// The test window offscreen, driven by its buttons over a simulated loopback port.
-#include <QDir>
-#include <QElapsedTimer>
-#include <QStyleFactory>
-#include <QtTest>
+// The test window driven by its buttons, as a user does, over a simulated loopback port.
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
+#include <regex>
+#include <set>
+#include <string>
 #include <thread>
+#include <vector>
 
-#include "platform/window_style.h"
 #include "porttest/port_test_window.h"
 #include "store/port_mapper_window.h"
 #include "support/pty_pair.h"
 #include "support/scripted_desktop.h"
 #include "support/simulated_serial_port.h"
 #include "support/temp_dir.h"
+#include "ui/headless/headless_backend.h"
+#include "ui/headless/user.h"
+
+using ui::user::Click;
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 constexpr int kWaitMs = 20000;
 
 struct Bench {
+  ui::HeadlessBackend backend;
   testsupport::SimulatedSerialPorts ports{"COM5"};
   testsupport::ScriptedDesktop desktop;
 };
@@ -56,201 +65,267 @@ class Watchdog {
   std::thread thread_;
 };
 
-QStringList MemoLines(TfrmPortTest& w) { return w.memoPTPrompt->toPlainText().split('\n'); }
+// Lets a worker held in the serial layer go on when the test leaves, however it leaves.
+struct Release {
+  std::atomic<bool>& flag;
+  ~Release() { flag = true; }
+};
 
-bool Buttons(TfrmPortTest& w, bool start, bool stop, bool close) {
-  return w.pbtnPTStart->isEnabled() == start && w.pbtnPTStop->isEnabled() == stop &&
-         w.pbtnPTClose->isEnabled() == close;
+// Lets the window run until done, for at most ms; returns done().
+bool WaitFor(ui::Window& window, const std::function<bool()>& done, int ms = kWaitMs) {
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
+  window.WaitUntil([&] { return done() || Clock::now() > deadline; });
+  return done();
+}
+
+void Pause(ui::Window& window, int ms) {
+  WaitFor(window, [] { return false; }, ms);
+}
+
+std::vector<std::string> MemoLines(const TfrmPortTest& w) {
+  std::vector<std::string> lines;
+  const std::string& text = w.memoPTPrompt->Text();
+  for (std::size_t at = 0;;) {
+    const std::size_t end = text.find("\r\n", at);
+    lines.push_back(text.substr(at, end - at));
+    if (end == std::string::npos) return lines;
+    at = end + 2;
+  }
+}
+
+std::size_t Matching(const std::vector<std::string>& lines, const char* pattern) {
+  const std::regex re(pattern);
+  std::size_t n = 0;
+  for (const std::string& line : lines) n += std::regex_search(line, re) ? 1 : 0;
+  return n;
+}
+
+// What a mouse can click.
+bool Buttons(const TfrmPortTest& w, bool start, bool stop, bool close) {
+  return w.pbtnPTStart->Usable() == start && w.pbtnPTStop->Usable() == stop && w.pbtnPTClose->Usable() == close;
 }
 
 }  // namespace
 
-class PortTestWindowTest : public QObject {
-  Q_OBJECT
-
- private slots:
-  void initTestCase() {
-    QApplication::setStyle(QStyleFactory::create("Windows"));
-    QApplication::setFont(WindowFont());
-  }
-
-  void aCompleteRunThroughEveryState() {
-    Bench bench;
-    TfrmPortTest w(nullptr, "COM5", bench.ports, bench.desktop, 1);
-    QCOMPARE(w.ReadyToShow(), 1);
-    w.show();
-    QCOMPARE(w.windowTitle(), QString("COM5 Port Test"));
-    QCOMPARE(w.size(), QSize(592, 388));
-    QVERIFY(MemoLines(w).first().startsWith("Please make sure that the type of serial port is RS-232"));
-    QVERIFY(Buttons(w, true, false, true));
-    QTest::mouseClick(w.pbtnPTStart, Qt::LeftButton);
-    QCOMPARE(w.TestState.load(), std::uint32_t(ptsStartRequested));
-    QVERIFY(Buttons(w, false, false, true));
-    QTRY_VERIFY_WITH_TIMEOUT(w.TestState == ptsRunning, kWaitMs);
-    QVERIFY(Buttons(w, false, true, false));
-    QTest::mouseClick(w.pbtnPTStop, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(w.TestState == ptsStopped, kWaitMs);
-    QVERIFY(Buttons(w, true, false, true));
-    const int linesWhenStopped = MemoLines(w).size();
-    QTest::mouseClick(w.pbtnPTStart, Qt::LeftButton);  // goes on, memo kept
-    QVERIFY(Buttons(w, false, true, false));
-    QTRY_VERIFY_WITH_TIMEOUT(w.TestState == ptsFinished, kWaitMs);
-    QVERIFY(Buttons(w, true, false, true));
-    const QStringList lines = MemoLines(w);
-    QCOMPARE(lines.count("COM5 Start testing"), 1);
-    QVERIFY(lines.size() > linesWhenStopped);
-    QCOMPARE(lines.first(), QString("COM5 Start testing"));
-    QCOMPARE(lines.last(), QString("COM5 finsih test"));
-    QCOMPARE(lines.filter(QRegularExpression("^TEST Baud Rate:.* OK$")).size(), 720);
+TEST(PortTestWindow, ACompleteRunThroughEveryState) {
+  Bench bench;
+  bench.backend.SetModalTimeLimit(std::chrono::milliseconds(4 * kWaitMs));
+  bench.backend.WhenModal("frmPortTest", [](ui::Window& window) {
+    auto& w = static_cast<TfrmPortTest&>(window);
+    EXPECT_EQ(w.Caption(), "COM5 Port Test");
+    EXPECT_EQ(w.Spec().clientWidth, 592);
+    EXPECT_EQ(w.Spec().clientHeight, 388);
+    EXPECT_FALSE(ui::user::CloseBox(w));
+    EXPECT_EQ(w.gbxPTPromptMsg->Text(), "Result Message");
+    EXPECT_TRUE(w.memoPTPrompt->ReadOnly());
+    EXPECT_STREQ(w.memoPTPrompt->Spec().font.face, "Fixedsys");
+    EXPECT_EQ(w.memoPTPrompt->Spec().font.pixelHeight, 13);
+    EXPECT_EQ(w.pnlPTBtnArea->Bounds(), (ui::Rect{0, 332, 592, 56}));
+    EXPECT_EQ(w.pbtnPTStart->Bounds(), (ui::Rect{316, 20, 75, 25}));
+    EXPECT_EQ(w.pbtnPTStop->Bounds(), (ui::Rect{408, 20, 75, 25}));
+    EXPECT_EQ(w.pbtnPTClose->Bounds(), (ui::Rect{500, 20, 75, 25}));
+    EXPECT_EQ(MemoLines(w),
+              (std::vector<std::string>{"Please make sure that the type of serial port is RS-232 and that the loopback "
+                                        "connector has already been connected with the VEQ COMPort. Then click the "
+                                        "Start button to test."}));
+    EXPECT_TRUE(Buttons(w, true, false, true));
+    ASSERT_TRUE(Click(*w.pbtnPTStart));
+    EXPECT_EQ(w.TestState.load(), std::uint32_t(ptsStartRequested));
+    EXPECT_TRUE(Buttons(w, false, false, true));
+    ASSERT_TRUE(WaitFor(w, [&] { return w.TestState == ptsRunning; }));
+    EXPECT_TRUE(Buttons(w, false, true, false));
+    ASSERT_TRUE(Click(*w.pbtnPTStop));
+    ASSERT_TRUE(WaitFor(w, [&] { return w.TestState == ptsStopped; }));
+    EXPECT_TRUE(Buttons(w, true, false, true));
+    const std::size_t linesWhenStopped = MemoLines(w).size();
+    ASSERT_TRUE(Click(*w.pbtnPTStart));  // goes on, memo kept
+    EXPECT_TRUE(Buttons(w, false, true, false));
+    ASSERT_TRUE(WaitFor(w, [&] { return w.TestState == ptsFinished; }));
+    EXPECT_TRUE(Buttons(w, true, false, true));
+    // The finish line follows the finish: wait for it.
+    ASSERT_TRUE(WaitFor(w, [&] { return MemoLines(w).back() == "COM5 finsih test"; }));
+    const std::vector<std::string> lines = MemoLines(w);
+    EXPECT_EQ(Matching(lines, "^COM5 Start testing$"), 1u);
+    EXPECT_GT(lines.size(), linesWhenStopped);
+    EXPECT_EQ(lines.front(), "COM5 Start testing");
+    EXPECT_EQ(Matching(lines, "^TEST Baud Rate:.* OK$"), 720u);
     // The resumed run went on where it stopped: no setting twice, none left out.
-    QCOMPARE(QSet<QString>(lines.begin(), lines.end()).size(), lines.size());
-    const QString dir = qEnvironmentVariable("VEQ_SCREENSHOT_DIR", "screenshots");
-    QDir().mkpath(dir);
-    QVERIFY(w.grab().save(dir + "/port-test-window.png"));
+    EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()).size(), lines.size());
 
     // Start after the finish: a new run from the first setting, memo cleared.
-    QTest::mouseClick(w.pbtnPTStart, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(MemoLines(w).size() >= 3, kWaitMs);
-    QCOMPARE(MemoLines(w)[0], QString("COM5 Start testing"));
-    QTRY_VERIFY_WITH_TIMEOUT(MemoLines(w).size() >= 3, kWaitMs);
-    QCOMPARE(MemoLines(w)[2], QString("TEST Baud Rate:     50 Parity:None  Data:5 Stop:1   OK"));
-    QTest::mouseClick(w.pbtnPTStop, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(w.TestState == ptsStopped || w.TestState == ptsFinished, kWaitMs);
-    QTest::mouseClick(w.pbtnPTClose, Qt::LeftButton);
-  }
+    ASSERT_TRUE(Click(*w.pbtnPTStart));
+    ASSERT_TRUE(WaitFor(w, [&] { return MemoLines(w).size() >= 3; }));
+    EXPECT_EQ(MemoLines(w)[0], "COM5 Start testing");
+    EXPECT_EQ(MemoLines(w)[2], "TEST Baud Rate:     50 Parity:None  Data:5 Stop:1   OK");
+    ASSERT_TRUE(Click(*w.pbtnPTStop));
+    ASSERT_TRUE(WaitFor(w, [&] { return w.TestState == ptsStopped || w.TestState == ptsFinished; }));
+    ASSERT_TRUE(Click(*w.pbtnPTClose));
+  });
+  RunPortTest(nullptr, "COM5", bench.ports, bench.desktop);
+  EXPECT_EQ(bench.backend.ModalWindows(), (std::vector<std::string>{"frmPortTest"}));
+  EXPECT_TRUE(bench.backend.StuckWindows().empty());
+  EXPECT_TRUE(bench.desktop.boxes.empty());
+}
 
-  void stopAsTheRunFinishesLeavesItFinished() {
-    Bench bench;
-    TfrmPortTest w(nullptr, "COM5", bench.ports, bench.desktop, 1);
-    w.ReadyToShow();
-    QTest::mouseClick(w.pbtnPTStart, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(w.TestState == ptsFinished, kWaitMs);
-    w.pbtnPTStopClick();  // pressed just too late
-    QCOMPARE(w.TestState.load(), std::uint32_t(ptsFinished));
-  }
-
-  void aPortOpenElsewhereIsNeverShown() {
-    Bench bench;
-    std::uint32_t error = 0;
-    const auto elsewhere = bench.ports.Open("\\\\.\\COM5", &error);
-    TfrmPortTest w(nullptr, "COM5", bench.ports, bench.desktop, 1);
-    QCOMPARE(w.ReadyToShow(), 0);
-    QVERIFY(!w.isEnabled());
-    QCOMPARE(bench.desktop.boxes.size(), size_t(1));
-    QCOMPARE(bench.desktop.boxes[0].text, std::string("Open COM5 Fail"));
-    QCOMPARE(bench.desktop.boxes[0].caption, std::string(kMainWindowCaption));
-    QCOMPARE(bench.desktop.boxes[0].flags, 0x10u);
-    QVERIFY(!w.pbtnPTStart->isEnabled());
-  }
-
-  void aPortThatCannotBeConfiguredRunsNoTest() {
-    Bench bench;
-    bench.ports.Fail(testsupport::SerialCall::kGetCommTimeouts, 1);
-    TfrmPortTest w(nullptr, "COM5", bench.ports, bench.desktop, 1);
-    QCOMPARE(w.ReadyToShow(), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(w.ThreadDone.load(), 1, kWaitMs);
-    const QStringList lines = MemoLines(w);
-    QCOMPARE(lines.size(), 3);
-    QCOMPARE(lines[1], QString("WIN32API GetCommTimeouts Fail[1]"));
-    QCOMPARE(lines[2], QString("Init the Configuration of Port Fail"));
-    QTest::mouseClick(w.pbtnPTStart, Qt::LeftButton);
-    QVERIFY(w.memoPTPrompt->toPlainText().isEmpty());
-    QVERIFY(Buttons(w, false, false, true));
-    QTest::qWait(50);
-    QVERIFY(w.memoPTPrompt->toPlainText().isEmpty());
-    Watchdog watchdog(5000, "Close after a failed set-up");
-    w.pbtnPTCloseClick();
-  }
-
-  void closeEndsTheWorkerPromptlyInEveryQuietState() {
-    for (std::uint32_t state : {ptsIdle, ptsStopped, ptsFinished}) {
-      Bench bench;
-      // To be stopped, the run waits at its first setting until Stop is clicked: on a busy
-      // machine it could otherwise finish before the test sees it running.
-      std::atomic<bool> stopClicked{state != ptsStopped};
-      bench.ports.Refuse([&stopClicked](const platform::Dcb&) {
-        while (!stopClicked) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return false;
-      });
-      auto w = std::make_unique<TfrmPortTest>(nullptr, "COM5", bench.ports, bench.desktop, 1);
-      struct Release {
-        std::atomic<bool>& flag;
-        ~Release() { flag = true; }
-      } release{stopClicked};
-      w->ReadyToShow();
-      if (state != ptsIdle) {
-        QTest::mouseClick(w->pbtnPTStart, Qt::LeftButton);
-        if (state == ptsStopped) {
-          QTRY_VERIFY_WITH_TIMEOUT(w->TestState == ptsRunning, kWaitMs);
-          QTest::mouseClick(w->pbtnPTStop, Qt::LeftButton);
-          stopClicked = true;
-        }
-        QTRY_VERIFY_WITH_TIMEOUT(w->TestState == state, kWaitMs);
-      }
-      QElapsedTimer timer;
-      timer.start();
-      {
-        Watchdog watchdog(10000, "Close in a quiet state");
-        QTest::mouseClick(w->pbtnPTClose, Qt::LeftButton);
-        w.reset();
-      }
-      // A pause is cut short by Close: shorter than the 500 ms pause of the finished state.
-      QVERIFY2(timer.elapsed() < 300, "the worker kept the window waiting");
+TEST(PortTestWindow, StopAsTheRunFinishesLeavesItFinished) {
+  Bench bench;
+  // The last setting waits until Stop has been clicked.
+  std::atomic<bool> atLastSetting{false};
+  std::atomic<bool> stopClicked{false};
+  bench.ports.Refuse([&](const platform::Dcb& dcb) {
+    if (dcb.BaudRate == 230400 && dcb.ByteSize == 8 && dcb.Parity == 4 && dcb.StopBits == 2) {
+      atLastSetting = true;
+      while (!stopClicked) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-  }
+    return false;
+  });
+  TfrmPortTest w(nullptr, "COM5", bench.ports, bench.desktop, 1);
+  const Release release{stopClicked};
+  ASSERT_EQ(w.ReadyToShow(), 1);
+  ASSERT_TRUE(Click(*w.pbtnPTStart));
+  ASSERT_TRUE(WaitFor(w, [&] { return atLastSetting.load(); }));
+  ASSERT_TRUE(Click(*w.pbtnPTStop));  // just too late to pause the run
+  stopClicked = true;
+  ASSERT_TRUE(WaitFor(w, [&] { return MemoLines(w).back() == "COM5 finsih test"; }));
+  EXPECT_EQ(w.TestState.load(), std::uint32_t(ptsFinished));
+  EXPECT_TRUE(Buttons(w, true, false, true));
+  ASSERT_TRUE(Click(*w.pbtnPTClose));
+}
 
-  void startThenCloseAtOnceNeverHangs() {
-    for (int i = 0; i < 120; ++i) {
-      Bench bench;
-      auto w = std::make_unique<TfrmPortTest>(nullptr, "COM5", bench.ports, bench.desktop, 1);
-      w->ReadyToShow();
-      QTest::mouseClick(w->pbtnPTStart, Qt::LeftButton);
-      // Mostly the worker's first look at the state already finds Start and it heads for
-      // its "Start testing" line; now and then it gets a moment more, with or without this
-      // thread answering.
-      if (i % 3 == 1) QTest::qWait(1);
-      if (i % 3 == 2) std::this_thread::sleep_for(std::chrono::milliseconds(i % 7));
-      Watchdog watchdog(10000, "Close right after Start");
-      w->pbtnPTCloseClick();
+TEST(PortTestWindow, APortOpenElsewhereIsNeverShown) {
+  Bench bench;
+  std::uint32_t error = 0;
+  const auto elsewhere = bench.ports.Open("\\\\.\\COM5", &error);
+  {
+    TfrmPortTest w(nullptr, "COM5", bench.ports, bench.desktop, 1);
+    EXPECT_EQ(w.ReadyToShow(), 0);
+    EXPECT_FALSE(w.Enabled());
+    EXPECT_FALSE(w.pbtnPTStart->Enabled());
+  }
+  ASSERT_EQ(bench.desktop.boxes.size(), 1u);
+  EXPECT_EQ(bench.desktop.boxes[0].text, "Open COM5 Fail");
+  EXPECT_EQ(bench.desktop.boxes[0].caption, kMainWindowCaption);
+  EXPECT_EQ(bench.desktop.boxes[0].flags, 0x10u);
+  RunPortTest(nullptr, "COM5", bench.ports, bench.desktop);
+  EXPECT_EQ(bench.desktop.boxes.size(), 2u);
+  EXPECT_TRUE(bench.backend.ModalWindows().empty());
+}
+
+TEST(PortTestWindow, APortThatCannotBeConfiguredRunsNoTest) {
+  Bench bench;
+  bench.ports.Fail(testsupport::SerialCall::kGetCommTimeouts, 1);
+  TfrmPortTest w(nullptr, "COM5", bench.ports, bench.desktop, 1);
+  ASSERT_EQ(w.ReadyToShow(), 1);
+  ASSERT_TRUE(WaitFor(w, [&] { return w.ThreadDone == 1; }));
+  const std::vector<std::string> lines = MemoLines(w);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1], "WIN32API GetCommTimeouts Fail[1]");
+  EXPECT_EQ(lines[2], "Init the Configuration of Port Fail");
+  ASSERT_TRUE(Click(*w.pbtnPTStart));
+  EXPECT_EQ(w.memoPTPrompt->Text(), "");
+  EXPECT_TRUE(Buttons(w, false, false, true));
+  Pause(w, 50);
+  EXPECT_EQ(w.memoPTPrompt->Text(), "");
+  Watchdog watchdog(5000, "Close after a failed set-up");
+  ASSERT_TRUE(Click(*w.pbtnPTClose));
+}
+
+TEST(PortTestWindow, CloseEndsTheWorkerPromptlyInEveryQuietState) {
+  for (std::uint32_t state : {ptsIdle, ptsStopped, ptsFinished}) {
+    Bench bench;
+    // To be stopped, the run waits at its first setting until Stop is clicked: on a busy
+    // machine it could otherwise finish before the test sees it running.
+    std::atomic<bool> stopClicked{state != ptsStopped};
+    bench.ports.Refuse([&stopClicked](const platform::Dcb&) {
+      while (!stopClicked) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      return false;
+    });
+    auto w = std::make_unique<TfrmPortTest>(nullptr, "COM5", bench.ports, bench.desktop, 1);
+    const Release release{stopClicked};
+    w->ReadyToShow();
+    if (state != ptsIdle) {
+      ASSERT_TRUE(Click(*w->pbtnPTStart));
+      if (state == ptsStopped) {
+        ASSERT_TRUE(WaitFor(*w, [&] { return w->TestState == ptsRunning; }));
+        ASSERT_TRUE(Click(*w->pbtnPTStop));
+        stopClicked = true;
+      }
+      ASSERT_TRUE(WaitFor(*w, [&] { return w->TestState == state; }));
+    }
+    const Clock::time_point start = Clock::now();
+    {
+      Watchdog watchdog(10000, "Close in a quiet state");
+      ASSERT_TRUE(Click(*w->pbtnPTClose));
       w.reset();
     }
+    // A pause is cut short by Close: shorter than the 500 ms pause of the finished state.
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(300)) << "state " << state;
   }
+}
 
-  // A real tty: a pty whose far end echoes every byte back.
-  void aPtyPassesEverySettingItTakes() {
-    testsupport::TempDir dir;
-    testsupport::PtyPair pty;
-    pty.LinkAs(dir.path(), "COM9");
-    qputenv("VEQ_COM_DIR", QByteArray::fromStdString(dir.path()));
-    std::atomic<bool> stop{false};
-    std::thread echo([&] {
-      while (!stop) {
-        const std::string got = pty.Read(64, 20);
-        if (!got.empty()) pty.Write(got);
-      }
-    });
-    auto serial = platform::CreateSystemSerialPorts();
-    testsupport::ScriptedDesktop desktop;
-    {
-      TfrmPortTest w(nullptr, "COM9", *serial, desktop, 2000);
-      QCOMPARE(w.ReadyToShow(), 1);
-      QTest::mouseClick(w.pbtnPTStart, Qt::LeftButton);
-      QTRY_VERIFY_WITH_TIMEOUT(w.TestState == ptsFinished, 120000);
-      const QStringList lines = MemoLines(w);
-      const int passed = lines.filter(QRegularExpression("^TEST Baud Rate:.* OK$")).size();
-      const int refused = lines.filter(QRegularExpression("^SET  Baud Rate:")).size();
-      QCOMPARE(lines.filter(QRegularExpression("^TEST Baud Rate:.*FAIL$")).size(), 0);
-      QCOMPARE(passed + refused, 720);
-      QVERIFY(passed > 0);
-      qInfo("pty: %d settings taken and passed, %d refused; modem lines: %s", passed, refused,
-            qPrintable(lines.filter("Signal").join(" | ") + " " + lines.filter("WIN32API").join(" | ")));
-      w.pbtnPTCloseClick();
+TEST(PortTestWindow, StartThenCloseAtOnceNeverHangs) {
+  int closedAtOnce = 0;
+  for (int i = 0; i < 120; ++i) {
+    Bench bench;
+    auto w = std::make_unique<TfrmPortTest>(nullptr, "COM5", bench.ports, bench.desktop, 1);
+    w->ReadyToShow();
+    ASSERT_TRUE(Click(*w->pbtnPTStart));
+    // Mostly the worker's first look at the state already finds Start and it heads for
+    // its "Start testing" line; now and then it gets a moment more, with or without this
+    // thread answering.
+    if (i % 3 == 1) Pause(*w, 1);
+    if (i % 3 == 2) std::this_thread::sleep_for(std::chrono::milliseconds(i % 7));
+    Watchdog watchdog(10000, "Close right after Start");
+    if (w->pbtnPTClose->Usable()) {
+      ++closedAtOnce;
+    } else {
+      // The run got going first: the way out is Stop, then Close.
+      ASSERT_TRUE(Click(*w->pbtnPTStop));
+      ASSERT_TRUE(WaitFor(*w, [&] { return w->TestState == ptsStopped || w->TestState == ptsFinished; }));
     }
-    stop = true;
-    echo.join();
-    qunsetenv("VEQ_COM_DIR");
+    ASSERT_TRUE(Click(*w->pbtnPTClose));
+    w.reset();
   }
-};
+  // Without a moment for the worker, Close is always still there.
+  EXPECT_GE(closedAtOnce, 40);
+}
 
-QTEST_MAIN(PortTestWindowTest)
-#include "port_test_window_test.moc"
+// A real tty: a pty whose far end echoes every byte back.
+TEST(PortTestWindow, APtyPassesEverySettingItTakes) {
+  testsupport::TempDir dir;
+  testsupport::PtyPair pty;
+  pty.LinkAs(dir.path(), "COM9");
+  setenv("VEQ_COM_DIR", dir.path().c_str(), 1);
+  std::atomic<bool> stop{false};
+  std::thread echo([&] {
+    while (!stop) {
+      const std::string got = pty.Read(64, 20);
+      if (!got.empty()) pty.Write(got);
+    }
+  });
+  ui::HeadlessBackend backend;
+  auto serial = platform::CreateSystemSerialPorts();
+  testsupport::ScriptedDesktop desktop;
+  {
+    TfrmPortTest w(nullptr, "COM9", *serial, desktop, 2000);
+    EXPECT_EQ(w.ReadyToShow(), 1);
+    ASSERT_TRUE(Click(*w.pbtnPTStart));
+    EXPECT_TRUE(WaitFor(w, [&] { return w.TestState == ptsFinished; }, 120000));
+    const std::vector<std::string> lines = MemoLines(w);
+    const std::size_t passed = Matching(lines, "^TEST Baud Rate:.* OK$");
+    const std::size_t refused = Matching(lines, "^SET  Baud Rate:");
+    EXPECT_EQ(Matching(lines, "^TEST Baud Rate:.*FAIL$"), 0u);
+    EXPECT_EQ(passed + refused, 720u);
+    EXPECT_GT(passed, 0u);
+    std::string platformLines;
+    for (const std::string& line : lines)
+      if (line.find("Signal") != std::string::npos || line.find("WIN32API") != std::string::npos)
+        platformLines += " | " + line;
+    std::printf("pty: %zu settings taken and passed, %zu refused; modem lines:%s\n", passed, refused,
+                platformLines.c_str());
+    EXPECT_TRUE(Click(*w.pbtnPTClose));
+  }
+  stop = true;
+  echo.join();
+  unsetenv("VEQ_COM_DIR");
+}
