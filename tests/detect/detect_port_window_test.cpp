@@ -11,7 +11,6 @@
 
 #include "detect/detect_port_window.h"
 #include "store/port_manager.h"
-#include "store/port_mapper_window.h"
 #include "support/fake_platform.h"
 #include "ui/headless/headless_backend.h"
 #include "ui/headless/user.h"
@@ -59,7 +58,6 @@ TEST(DetectPortWindow, LayoutAsDrawnWithoutACloseBox) {
   PortMapperStub stub;
   TfrmDetectPort w(stub.store, serial, std::chrono::milliseconds(0));
   EXPECT_EQ(w.Caption(), "VEQ COMPort Mapping Utility for Windows95/98/Me");
-  EXPECT_EQ(w.Caption(), kMainWindowCaption);
   EXPECT_EQ(w.Spec().clientWidth, 461);
   EXPECT_EQ(w.Spec().clientHeight, 58);
   EXPECT_EQ(w.stxtDetectingPort->Text(), "               Detecting Port  ");
