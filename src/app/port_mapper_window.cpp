@@ -414,8 +414,7 @@ void TfrmPortMapper7370::ShowPort(TTorl7370PortEntry& port) {
   memoPort->setPlainText(MemoText(port.description));
   memoPort->setReadOnly(false);
   cbxServerIPAddress->setEditText(port.ipText);
-  FillDevicePorts(m);
-  cbxServerPort->setCurrentIndex(port.devicePortEdit);
+  ShowDevicePorts(m, port);
   chkbxAutoReconn->setChecked(port.autoReconnEdit != 0);
   if (m == kModelTorl7370S || m == kModelTorl7371S) {
     pnlSecurityCtrl->show();
@@ -430,6 +429,15 @@ void TfrmPortMapper7370::ShowPort(TTorl7370PortEntry& port) {
 void TfrmPortMapper7370::FillDevicePorts(std::int32_t modelIndex) {
   cbxServerPort->clear();
   for (std::int32_t i = 1; i <= DevicePortCount(modelIndex); ++i) cbxServerPort->addItem(QString("Port %1").arg(i));
+}
+
+void TfrmPortMapper7370::ShowDevicePorts(std::int32_t modelIndex, TTorl7370PortEntry& port) {
+  FillDevicePorts(modelIndex);
+  // A device port the model lacks (kept from another model's mapping) would leave the list
+  // without a choice and be stored as "Port" 0: it becomes "Port 1", as a model change does.
+  const int count = cbxServerPort->count();
+  if (count > 0 && (port.devicePortEdit < 0 || port.devicePortEdit >= count)) port.devicePortEdit = 0;
+  cbxServerPort->setCurrentIndex(port.devicePortEdit);
 }
 
 void TfrmPortMapper7370::RefreshApplyState(TTorl7370PortEntry& port) {
@@ -458,8 +466,7 @@ void TfrmPortMapper7370::ShowMappingOf(TTorl7370PortEntry& port) {
   memoPort->setPlainText(MemoText(port.description));
   memoPort->setReadOnly(false);
   cbxServerIPAddress->setEditText(port.ipText);
-  FillDevicePorts(port.kind);
-  cbxServerPort->setCurrentIndex(port.devicePortEdit);
+  ShowDevicePorts(port.kind, port);
   const bool secure = port.kind == kModelTorl7370S || port.kind == kModelTorl7371S;
   pnlSecurityCtrl->setVisible(secure);
   if (secure) {

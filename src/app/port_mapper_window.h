@@ -147,6 +147,8 @@ class TfrmPortMapper7370 : public QMainWindow, public PortMapperWindow {
   void BuildButtonArea();
   void BuildMenu();
   void FillDevicePorts(std::int32_t modelIndex);
+  // Fills the device port list and selects the port's pending device port in it.
+  void ShowDevicePorts(std::int32_t modelIndex, TTorl7370PortEntry& port);
   // The node at offset step from node among its siblings, or null.
   TreeNode* Sibling(TreeNode* node, int step);
 
