@@ -51,16 +51,21 @@ void TfrmPortMapper7370::ConnectCommands() {
   // The box counts as clicked whenever its state changes, by the user or the program.
   connect(chkbxAutoReconn, &QCheckBox::toggled, this, &TfrmPortMapper7370::chkbxAutoReconnClick);
   connect(memoPort, &QPlainTextEdit::textChanged, this, &TfrmPortMapper7370::LimitMemo);
-  cbxServerIPAddress->lineEdit()->installEventFilter(this);
+  // The keyboard's keys reach the combo box, which has the focus for its line edit and
+  // hands them on without passing the edit's own filters: the filter sits on the box.
+  cbxServerIPAddress->installEventFilter(this);
   memoPort->installEventFilter(this);
 }
 
 bool TfrmPortMapper7370::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
-    // Keys that type nothing (arrows, shifts) are no key presses for the filters.
-    if (!key->text().isEmpty()) {
-      if (watched == cbxServerIPAddress->lineEdit()) return OnCBxServerIPAddrKeyPreess(key->text());
+    // Keys that type nothing (arrows, shifts) are no key presses for the filters, nor
+    // are the keys that move the focus on. Both Enter keys type a carriage return.
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    const bool focusKey = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+    if ((enter || !key->text().isEmpty()) && !focusKey) {
+      if (watched == cbxServerIPAddress) return OnCBxServerIPAddrKeyPreess(enter ? QString("\r") : key->text());
       if (watched == memoPort) OnMemoPortKeyPress();
     }
   }
