@@ -2,7 +2,10 @@
 // stand-in services, and the main window over them.
 #pragma once
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QTreeWidgetItem>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -24,7 +27,19 @@ struct Session {
   QTreeWidgetItem* Category(const QString& caption);
   QTreeWidgetItem* PortNode(const QString& caption, const QString& name);
   QStringList ChildTexts(const QString& caption);
+  // The user's hands on the shown window, every event through the toolkit: a click on a
+  // node (its category opened first by a double click), a click into a control, a choice
+  // from a drop-down list with its list open, keys to whatever has the focus, and a menu
+  // item taken from the menu bar.
   void Select(QTreeWidgetItem* item);
+  void ClickOn(QWidget* widget);
+  void Choose(QComboBox* box, const QString& text);
+  void Type(const QString& keys);
+  void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+  void Pick(QAction* item);
+  // A REG_DWORD of the port key "OLMX<com>" as the registry file holds it; 0xDEADBEEF
+  // when the key or the value is missing.
+  std::uint32_t PortValue(int com, const char* name);
   std::string RegistryPath() const { return dir.File("registry.db"); }
 
   testsupport::TempDir dir;

@@ -1,6 +1,5 @@
 // The commands of the main window end to end, driven as a user drives them: clicks and
 // keys on the real window over a stand-in registry in a temporary folder.
-#include <QLineEdit>
 #include <QtTest>
 #include <fstream>
 #include <sstream>
@@ -33,26 +32,22 @@ class CommandsTest : public QObject {
   void addAVeq7308PortTypedWithTheKeyboard() {
     Session s;
     TfrmPortMapper7370& w = s.Start();
-    w.show();
     s.Select(s.PortNode("Unused Ports", "COM3"));
-    // The model list, as the user picks from it with the keyboard.
-    w.cbxSelectedDevType->setFocus();
-    for (int i = 0; i < 5; ++i) QTest::keyClick(w.cbxSelectedDevType, Qt::Key_Down);
-    QCOMPARE(w.cbxSelectedDevType->currentText(), QString("VEQ7308(R)+"));
+    s.Choose(w.cbxSelectedDevType, "VEQ7308(R)+");
     QCOMPARE(w.store->selectedModel, 6);
     QCOMPARE(w.cbxServerPort->count(), 8);
     QCOMPARE(w.cbxServerPort->itemText(7), QString("Port 8"));
     QCOMPARE(w.cbxServerPort->currentIndex(), 0);
     QVERIFY(w.store->ports[3]->IsModified());
 
-    QLineEdit* address = w.cbxServerIPAddress->lineEdit();
-    address->setFocus();
-    QTest::keyClicks(address, "1x0,.a0.Z0.!7");
-    QCOMPARE(address->text(), QString("10.0.0.7"));
-    QTest::keyClick(address, Qt::Key_Backspace);
-    QTest::keyClicks(address, "8");
+    // Letters and other punctuation never reach the box; Enter runs Add.
+    s.ClickOn(w.cbxServerIPAddress->lineEdit());
+    s.Type("1x0,.a0.Z0.!7");
+    QCOMPARE(w.cbxServerIPAddress->currentText(), QString("10.0.0.7"));
+    s.Press(Qt::Key_Backspace);
+    s.Type("8");
     QVERIFY(w.pbtnApply->isEnabled());
-    QTest::keyClick(address, Qt::Key_Return);
+    s.Press(Qt::Key_Return);
 
     QCOMPARE(w.ApplyResult, 0);
     QCOMPARE(s.ChildTexts("VEQ7308(R)+ Ports"), QStringList({"COM3"}));
@@ -68,12 +63,49 @@ class CommandsTest : public QObject {
     QVERIFY(w.tvwPortMapper->currentItem()->text(0) != "COM3");
   }
 
+  void enterInTheAddressBoxOfAnUnchangedPortWritesItAgain() {
+    Session s;
+    QVERIFY(s.builder->WriteMapping("OLMX4", MappingValues()));
+    TfrmPortMapper7370& w = s.Start();
+    s.Select(s.PortNode("TORL7370 Ports", "COM4"));
+    QVERIFY(!w.pbtnApply->isEnabled());
+    s.ClickOn(w.cbxServerIPAddress->lineEdit());
+    s.registry->ClearCalls();
+    s.Press(Qt::Key_Return);
+    QVERIFY(s.desktop.boxes.empty());
+    QVERIFY(s.registry->NamesOf(testsupport::RegOp::kSetValue) != std::vector<std::string>());
+    QCOMPARE(s.PortValue(4, "Port"), 1u);
+    QCOMPARE(w.cbxServerIPAddress->currentText(), QString("10.0.0.1"));
+    QCOMPARE(w.RebootRequired, 1);
+  }
+
+  // A device port the shown model does not have is no device port: Add writes "Port 1".
+  void addOfAPortThatHadADevicePortTheModelLacksWritesPort1() {
+    Session s;
+    MappingValues values;
+    values.model = 0x7316;
+    values.port = 16;
+    QVERIFY(s.builder->WriteMapping("OLMX8", values));
+    TfrmPortMapper7370& w = s.Start();
+    s.Select(s.PortNode("VEQ7316(R)+ Ports", "COM8"));
+    s.ClickOn(w.pbtnDelete);
+    QCOMPARE(w.tvwPortMapper->currentItem()->text(0), QString("COM8"));
+    QCOMPARE(w.cbxSelectedDevType->currentText(), QString("TORL7370"));
+    QCOMPARE(w.cbxServerPort->currentText(), QString("Port 1"));
+    QVERIFY(w.pbtnApply->isEnabled());
+    s.ClickOn(w.pbtnApply);
+    QCOMPARE(s.ChildTexts("TORL7370 Ports"), QStringList({"COM8"}));
+    QCOMPARE(s.PortValue(8, "Port"), 1u);
+    QCOMPARE(w.store->ports[8]->devicePort, 0);
+  }
+
   void addAllMapsTheFollowingFreePortsOntoTheDevicesPorts() {
     Session s;
     TfrmPortMapper7370& w = s.Start();
     w.show();
     s.Select(s.PortNode("Unused Ports", "COM5"));
-    QTest::keyClicks(w.cbxServerIPAddress->lineEdit(), "10.0.0.5");
+    s.ClickOn(w.cbxServerIPAddress->lineEdit());
+    s.Type("10.0.0.5");
     QVERIFY(w.pbtnUnusedAddAll->isEnabled());
     QTest::mouseClick(w.pbtnUnusedAddAll, Qt::LeftButton);
     QCOMPARE(s.ChildTexts("TORL7370 Ports"), QStringList({"COM5", "COM6"}));
@@ -92,7 +124,8 @@ class CommandsTest : public QObject {
     TfrmPortMapper7370& w = s.Start();
     w.show();
     s.Select(s.PortNode("Unused Ports", "COM5"));
-    QTest::keyClicks(w.cbxServerIPAddress->lineEdit(), "10.0.0.5");
+    s.ClickOn(w.cbxServerIPAddress->lineEdit());
+    s.Type("10.0.0.5");
     QTest::mouseClick(w.pbtnUnusedAddAll, Qt::LeftButton);
     QCOMPARE(s.desktop.boxes.size(), size_t(1));
     QCOMPARE(s.desktop.boxes[0].text, std::string("The setting is same as COM20. Please verify the setting again."));
@@ -106,9 +139,10 @@ class CommandsTest : public QObject {
     TfrmPortMapper7370& w = s.Start();
     w.show();
     s.Select(s.PortNode("TORL7370 Ports", "COM4"));
-    QLineEdit* address = w.cbxServerIPAddress->lineEdit();
-    address->selectAll();
-    QTest::keyClicks(address, "10.0.0.0");
+    s.ClickOn(w.cbxServerIPAddress->lineEdit());
+    s.Press(Qt::Key_Home);
+    s.Press(Qt::Key_End, Qt::ShiftModifier);
+    s.Type("10.0.0.0");
     const std::string before = testsupport::RegistrySnapshot(s.RegistryPath());
     QTest::mouseClick(w.pbtnApply, Qt::LeftButton);
     QCOMPARE(w.ApplyResult, -2);
@@ -129,8 +163,10 @@ class CommandsTest : public QObject {
     TfrmPortMapper7370& w = s.Start();
     w.show();
     s.Select(s.PortNode("TORL7370 Ports", "COM5"));
-    w.cbxServerIPAddress->lineEdit()->selectAll();
-    QTest::keyClicks(w.cbxServerIPAddress->lineEdit(), "10.0.0.1");
+    s.ClickOn(w.cbxServerIPAddress->lineEdit());
+    s.Press(Qt::Key_Home);
+    s.Press(Qt::Key_End, Qt::ShiftModifier);
+    s.Type("10.0.0.1");
     QTest::mouseClick(w.pbtnApply, Qt::LeftButton);
     QCOMPARE(w.ApplyResult, -3);
     QCOMPARE(s.desktop.boxes.back().text, std::string("The setting is same as COM3. Please verify the setting again."));
@@ -161,7 +197,7 @@ class CommandsTest : public QObject {
     QCOMPARE(w.tvwPortMapper->currentItem()->text(0), QString("COM8"));
     QCOMPARE(w.pbtnApply->text(), QString("Add"));
 
-    w.pbtnExitClick();
+    s.ClickOn(w.pbtnExit);
     s.desktop.answers = {platform::kIdNo};
     s.window.reset();
     QCOMPARE(s.desktop.boxes.size(), size_t(1));
@@ -178,7 +214,7 @@ class CommandsTest : public QObject {
     TfrmPortMapper7370& w = s.Start();
     const std::string path = s.dir.File("all.cpm");
     s.desktop.dialogPaths = {path};
-    w.mniFileExport->trigger();
+    s.Pick(w.mniFileExport);
     QVERIFY(s.desktop.boxes.empty());
     QCOMPARE(s.desktop.dialogs.at(0).defaultExt, std::string("cpm"));
     QCOMPARE(s.desktop.dialogs.at(0).filter, std::string("COMPort mapping file (*.cpm)|*.cpm"));
@@ -189,7 +225,7 @@ class CommandsTest : public QObject {
     // Importing what was exported changes nothing.
     const std::string before = testsupport::RegistrySnapshot(s.RegistryPath());
     s.desktop.dialogPaths = {path};
-    w.mniFileImport->trigger();
+    s.Pick(w.mniFileImport);
     QVERIFY(s.desktop.boxes.empty());
     QCOMPARE(testsupport::RegistrySnapshot(s.RegistryPath()), before);
     QCOMPARE(w.RebootRequired, 0);
@@ -198,7 +234,7 @@ class CommandsTest : public QObject {
     Session other;
     TfrmPortMapper7370& ow = other.Start();
     other.desktop.dialogPaths = {path};
-    ow.mniFileImport->trigger();
+    other.Pick(ow.mniFileImport);
     QVERIFY(other.desktop.boxes.empty());
     QCOMPARE(other.ChildTexts("VEQ7316(R)+ Ports"), QStringList({"COM9"}));
     QCOMPARE(QString(ow.store->ports[9]->description), QString("rack\r\nleft"));
@@ -209,23 +245,23 @@ class CommandsTest : public QObject {
     Session s;
     TfrmPortMapper7370& w = s.Start();
     s.desktop.dialogPaths = {""};
-    w.mniFileImport->trigger();  // cancelled
+    s.Pick(w.mniFileImport);  // cancelled
     QVERIFY(s.desktop.boxes.empty());
     s.desktop.dialogPaths = {s.dir.File("missing.cpm")};
-    w.mniFileImport->trigger();
+    s.Pick(w.mniFileImport);
     QCOMPARE(s.desktop.boxes.back().text, std::string("Open Import File Fail"));
     s.desktop.dialogPaths = {s.dir.File("no/such/folder/out.cpm")};
-    w.mniFileExport->trigger();
+    s.Pick(w.mniFileExport);
     QCOMPARE(s.desktop.boxes.back().text, std::string("Open Export File Fail"));
     s.desktop.dialogPaths = {"/dev/full"};
-    w.mniFileExport->trigger();
+    s.Pick(w.mniFileExport);
     QCOMPARE(s.desktop.boxes.back().text, std::string("Open Export File Fail"));
     QCOMPARE(s.desktop.boxes.size(), size_t(3));
 
     const std::string bad = s.dir.File("bad.cpm");
     std::ofstream(bad, std::ios::binary) << "[VEQ COMPORT MAPPING]\r\nVersion = 1.20\r\n\r\n[COM5]\r\nModel = B370\r\n";
     s.desktop.dialogPaths = {bad};
-    w.mniFileImport->trigger();
+    s.Pick(w.mniFileImport);
     QCOMPARE(s.desktop.boxes.back().text, std::string("[LINE 5 - FATAL]\nThe setting of the CPM file is wrong"));
     QCOMPARE(w.ErrorCode, 0u);
   }
@@ -272,11 +308,11 @@ class CommandsTest : public QObject {
     QTimer::singleShot(0, [&] {
       auto* window = qobject_cast<TfrmDownloadV2*>(QApplication::activeModalWidget());
       if (window == nullptr) return;
-      window->pbtnDLOpenClick();
-      window->pbtnDLStartClick();
+      QTest::mouseClick(window->pbtnDLOpen, Qt::LeftButton);
+      QTest::mouseClick(window->pbtnDLStart, Qt::LeftButton);
       QTRY_VERIFY_WITH_TIMEOUT(window->pbtnDLClose->isEnabled(), 30000);
       progress = window->pbrDownloadStatus->value();
-      window->pbtnDLCloseClick();
+      QTest::mouseClick(window->pbtnDLClose, Qt::LeftButton);
     });
     QTest::mouseClick(w.pbtnDownload, Qt::LeftButton);
     QCOMPARE(progress, 100);
@@ -303,10 +339,11 @@ class CommandsTest : public QObject {
     s.Select(s.PortNode("TORL7370 Ports", "COM4"));
     SaveScreenshot(&w, "main-window-several-models.png");
     s.Select(s.PortNode("Unused Ports", "COM5"));
-    w.cbxSelectedDevType->setFocus();
-    QTest::keyClick(w.cbxSelectedDevType, Qt::Key_Down);
-    QTest::keyClicks(w.cbxServerIPAddress->lineEdit(), "192.168.1.40");
-    QTest::keyClicks(w.memoPort, "Door controller");
+    s.Choose(w.cbxSelectedDevType, "TORL7371");
+    s.ClickOn(w.cbxServerIPAddress->lineEdit());
+    s.Type("192.168.1.40");
+    s.ClickOn(w.memoPort->viewport());
+    s.Type("Door controller");
     SaveScreenshot(&w, "main-window-editing-unused-port.png");
     QVERIFY(w.pbtnApply->isEnabled());
   }

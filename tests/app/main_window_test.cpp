@@ -113,7 +113,7 @@ class MainWindowTest : public QObject {
     QVERIFY(w.isEnabled());
     QVERIFY(!w.Terminated());
     QCOMPARE(s.crypto.terminations, 0);
-    w.mniFileExit->trigger();
+    s.Pick(w.mniFileExit);
     QCOMPARE(s.desktop.boxes.size(), size_t(2));
     QVERIFY(w.Terminated());
     QVERIFY(!w.isEnabled());
@@ -134,7 +134,7 @@ class MainWindowTest : public QObject {
     TfrmPortMapper7370& w = s.Start();
     w.RebootRequired = 1;
     s.desktop.answers = {answer};
-    w.pbtnExitClick();
+    s.ClickOn(w.pbtnExit);
     QVERIFY(s.desktop.boxes.empty());
     QVERIFY(w.Terminated());
     QCOMPARE(s.crypto.terminations, 1);
@@ -170,9 +170,11 @@ class MainWindowTest : public QObject {
 
   void helpOpensTheHelpFile() {
     Session s;
-    s.Start().mniHelpContent->trigger();
+    s.Start();
+    s.Press(Qt::Key_F1);
     QCOMPARE(s.desktop.helpFiles, std::vector<std::string>{"qtlhelp.hlp"});
-    QCOMPARE(s.window->mniHelpContent->shortcut(), QKeySequence(Qt::Key_F1));
+    s.Pick(s.window->mniHelpContent);
+    QCOMPARE(s.desktop.helpFiles.size(), size_t(2));
   }
 
   void aCategoryShowsItsTextOrItsHintReadOnly() {
@@ -277,27 +279,28 @@ class MainWindowTest : public QObject {
   void applyFollowsTheModifiedFlagAndAConvertibleAddress() {
     Session s;
     TfrmPortMapper7370& w = s.Start();
-    w.show();
     s.Select(s.PortNode("Unused Ports", "COM3"));
-    TTorl7370PortEntry& port = *w.store->ports[3];
-    port.flags |= kPortModifiedFlag;
-    w.cbxServerIPAddress->setEditText("10.0.0.1");
-    w.RefreshApplyState(port);
+    s.ClickOn(w.cbxServerIPAddress->lineEdit());
+    s.Type("10.0.0.1");
     QVERIFY(w.pbtnApply->isEnabled());
     QVERIFY(w.pbtnUnusedAddAll->isEnabled());
-    w.cbxServerPort->setCurrentIndex(1);
-    w.RefreshApplyState(port);
+    s.Choose(w.cbxServerPort, "Port 2");
     QVERIFY(w.pbtnApply->isEnabled());
     QVERIFY(!w.pbtnUnusedAddAll->isEnabled());
     // An empty or unconvertible address leaves both buttons as they are.
-    w.cbxServerIPAddress->setEditText("");
-    w.RefreshApplyState(port);
+    s.Choose(w.cbxServerPort, "Port 1");
+    s.ClickOn(w.cbxServerIPAddress->lineEdit());
+    s.Press(Qt::Key_End);
+    for (int i = 0; i < 8; ++i) s.Press(Qt::Key_Backspace);
+    QCOMPARE(w.cbxServerIPAddress->currentText(), QString());
     QVERIFY(w.pbtnApply->isEnabled());
-    w.cbxServerIPAddress->setEditText("no.address");
-    w.RefreshApplyState(port);
+    QVERIFY(w.pbtnUnusedAddAll->isEnabled());
+    s.Type("300.1.2.3");
+    s.Choose(w.cbxServerPort, "Port 2");
     QVERIFY(w.pbtnApply->isEnabled());
-    port.flags = 0;
-    w.RefreshApplyState(port);
+    QVERIFY(w.pbtnUnusedAddAll->isEnabled());
+    // A port the user has not touched offers nothing to add.
+    s.Select(s.PortNode("Unused Ports", "COM4"));
     QVERIFY(!w.pbtnApply->isEnabled());
     QVERIFY(!w.pbtnUnusedAddAll->isEnabled());
   }
@@ -306,11 +309,17 @@ class MainWindowTest : public QObject {
     Session s;
     QVERIFY(s.builder->WriteMapping("OLMX5", MappingValues()));
     TfrmPortMapper7370& w = s.Start();
-    w.show();
     s.Select(s.PortNode("TORL7370 Ports", "COM5"));
-    w.cbxServerIPAddress->setEditText("10.0.0.77");
-    w.memoPort->setPlainText("first\nsecond");
-    w.cbxServerPort->setCurrentIndex(1);
+    s.ClickOn(w.cbxServerIPAddress->lineEdit());
+    s.Press(Qt::Key_Home);
+    s.Press(Qt::Key_End, Qt::ShiftModifier);
+    s.Type("10.0.0.77");
+    s.ClickOn(w.memoPort->viewport());
+    s.Press(Qt::Key_A, Qt::ControlModifier);
+    s.Type("first");
+    s.Press(Qt::Key_Return);
+    s.Type("second");
+    s.Choose(w.cbxServerPort, "Port 2");
     s.Select(s.Category("Unused Ports"));
     TTorl7370PortEntry& port = *w.store->ports[5];
     QCOMPARE(port.ipText, "10.0.0.77");

@@ -63,8 +63,7 @@ class SecurityTest : public QObject {
     QCOMPARE(w.cbxServerPort->count(), 2);
     SaveScreenshot(&w, "main-window-security-panel.png");
     // NONE chosen in the list: pending only, the password button goes grey.
-    w.cbxSecuritySelect->setCurrentIndex(0);
-    emit w.cbxSecuritySelect->activated(0);
+    s.Choose(w.cbxSecuritySelect, "NONE");
     QCOMPARE(w.store->ports[5]->secMethodEdit, 0u);
     QCOMPARE(w.store->ports[5]->secMethod, 1u);
     QVERIFY(!w.btnSecurityPassword->isEnabled());
@@ -118,10 +117,11 @@ class SecurityTest : public QObject {
     TTorl7370PortEntry& twin = MakeSecure(s, 6, "10.0.0.5", 1);
     twin.tdesKey[0] ^= 0xFF;  // another key block
     s.Select(s.PortNode("Unused Ports", "COM5"));
-    w.cbxServerIPAddress->setEditText("10.0.0.5");
+    // Enter in the address box applies the shown values, changed or not.
+    s.ClickOn(w.cbxServerIPAddress->lineEdit());
     s.desktop.answers = {platform::kIdYes};
     s.registry->ClearCalls();
-    w.pbtnApplyClick();
+    s.Press(Qt::Key_Return);
     QCOMPARE(w.ApplyResult, 0);
     QCOMPARE(s.desktop.boxes.size(), size_t(1));
     QCOMPARE(s.desktop.boxes[0].text, std::string("The security setting of COM6 must be same as this COM.\n"
@@ -145,9 +145,9 @@ class SecurityTest : public QObject {
     TTorl7370PortEntry& twin = MakeSecure(s, 6, "10.0.0.5", 1);
     twin.secMethod = 0;
     s.Select(s.PortNode("Unused Ports", "COM5"));
-    w.cbxServerIPAddress->setEditText("10.0.0.5");
+    s.ClickOn(w.cbxServerIPAddress->lineEdit());
     s.desktop.answers = {platform::kIdNo};
-    w.pbtnApplyClick();
+    s.Press(Qt::Key_Return);
     QCOMPARE(s.desktop.boxes.size(), size_t(1));
     QCOMPARE(port.secMethodEdit, 0u);
     QCOMPARE(port.secMethod, 0u);
