@@ -139,14 +139,6 @@ void ExpectConsistent(const std::string& path, const Tree& before) {
   }
 }
 
-// Whether a process has a file open (the registry stays open as long as its store lives).
-bool HoldsFile(pid_t pid, const std::string& path) {
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
-    if (std::filesystem::read_symlink(entry.path(), error) == path) return true;
-  return false;
-}
-
 class TwoInstances : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -225,6 +217,14 @@ TEST_F(TwoInstances, AStaleRecordNeverFreesTheMappingThatReplacedIt) {
 }
 
 #ifdef VEQ_MAPPER_PROGRAM
+// Whether a process has a file open (the registry stays open as long as its store lives).
+bool HoldsFile(pid_t pid, const std::string& path) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
+    if (std::filesystem::read_symlink(entry.path(), error) == path) return true;
+  return false;
+}
+
 TEST_F(TwoInstances, TheProgramStartedTwiceComesUpAndLeavesTheRegistryWhole) {
   const std::string comDir = dir.File("com");
   ASSERT_EQ(mkdir(comDir.c_str(), 0700), 0);
