@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 
@@ -66,6 +67,16 @@ TEST_F(NetworkDownload, EqualVersionsSendBothImagesWhole) {
   EXPECT_EQ(Codes(commands.begin(), commands.begin() + 4), (Codes{kCmdDeviceInformation, kCmdErase, kCmdReset, kCmdInit}));
   EXPECT_EQ(Codes(commands.end() - 3, commands.end()), (Codes{kCmdComplete, kCmdRomDownload, kCmdReset}));
   EXPECT_EQ(simulator->Problem(), "");
+}
+
+// done x 100 no longer fits 32 bits after about 42.9 MB: the bar must still only rise.
+TEST_F(NetworkDownload, ProgressOfAnImageAbove42MegabytesNeverFallsBack) {
+  std::uint16_t versions[4] = {1, 0, 1, 0};
+  Prepare(43u * 1000 * 1000, 1024, versions);
+  Run();
+  EXPECT_EQ(window.outcome, "success");
+  EXPECT_TRUE(std::is_sorted(window.progress.begin(), window.progress.end()));
+  EXPECT_EQ(window.progress.back(), 100u);
 }
 
 TEST_F(NetworkDownload, AResponseHeaderInTwoSegmentsIsReadWhole) {
