@@ -53,6 +53,7 @@ enum Style : std::uint32_t {
   kSmooth = 1u << 10,       // a progress bar drawn without blocks
   kNoBorder = 1u << 11,     // a text box without its frame
   kButtonFace = 1u << 12,   // a text box on the button-face colour
+  kSunkenBorder = 1u << 13,  // a static text in a sunken frame
 };
 
 struct FontSpec {

@@ -88,7 +88,10 @@ void Window::SetEnabled(bool enabled) {
 }
 
 void Window::Show() {
-  if (!visible_) peer_->Place();
+  if (!visible_) {
+    peer_->Place();
+    if (OnShow) OnShow();
+  }
   visible_ = true;
   peer_->Show();
 }
@@ -108,6 +111,7 @@ int Window::ShowModal() {
   }
   modal_ = true;
   peer_->Place();
+  if (OnShow) OnShow();
   visible_ = true;
   peer_->RunModal();
   modal_ = false;

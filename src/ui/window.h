@@ -53,6 +53,8 @@ class Window {
   int ShowModal();
   bool Modal() const { return modal_; }
   void Close(int result = 0);
+  // Runs whenever the window is about to appear, modally or not.
+  std::function<void()> OnShow;
   // The close box, Alt+F4 or the system menu: OnCloseQuery may refuse.
   std::function<bool()> OnCloseQuery;
   void UserClose();
