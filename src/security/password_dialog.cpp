@@ -1,62 +1,54 @@
 #include "security/password_dialog.h"
 
-#include <QStackedLayout>
-#include <QVBoxLayout>
 #include <cstdio>
-
-#include "platform/window_style.h"
 
 TfrmPassword* frmPassword = nullptr;
 
 namespace {
 
 constexpr int kMaxPasswordLength = 250;
-
-// A step's panel: a group box filling it, holding a masked edit.
-QWidget* NewPasswordPanel(QWidget* parent, const char* panelName, const char* boxName, const char* caption,
-                          const char* editName, QGroupBox** box, QLineEdit** edit) {
-  QWidget* panel = NewPanel(parent, panelName);
-  *box = NewGroupBox(panel, boxName, caption);
-  NewVBox(panel)->addWidget(*box);
-  *edit = new QLineEdit(*box);
-  (*edit)->setObjectName(editName);
-  (*edit)->setGeometry(8, 22, 281, 24);
-  (*edit)->setMaxLength(kMaxPasswordLength);
-  MaskWithAsterisks(*edit);
-  return panel;
-}
-
 }  // namespace
 
-TfrmPassword::TfrmPassword(QWidget* owner, PortSecurity& port) : QDialog(owner), port_(port) {
-  // No border icons: only the two buttons end the dialog.
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-  setObjectName("frmPassword");
-  setWindowTitle("Security Password");
-  setFont(WindowFont());
-  setFixedSize(306, 110);
-  pnlPasswordEditCtrl = NewPanel(this, "pnlPasswordEditCtrl");
-  pnlPasswordEditCtrl->setGeometry(0, 0, 306, 57);
-  auto* steps = new QStackedLayout(pnlPasswordEditCtrl);
-  steps->setStackingMode(QStackedLayout::StackAll);
-  pnlInputPassword = NewPasswordPanel(pnlPasswordEditCtrl, "pnlInputPassword", "gbxInputPassword", "Input Password",
-                                      "edtInputPassword", &gbxInputPassword, &edtInputPassword);
-  pnlReconfirmPassword =
-      NewPasswordPanel(pnlPasswordEditCtrl, "pnlReconfirmPassword", "gbxReconfirmPassword", "Reconfirm Password",
-                       "edtReconfirmPassword", &gbxReconfirmPassword, &edtReconfirmPassword);
-  steps->addWidget(pnlInputPassword);
-  steps->addWidget(pnlReconfirmPassword);
-  btnApplyOK = new QPushButton("&Apply", this);
-  btnApplyOK->setObjectName("btnApplyOK");
-  btnApplyOK->setGeometry(216, 72, 75, 25);
-  btnApplyOK->setDefault(true);
-  btnCancel = new QPushButton("Cancel", this);
-  btnCancel->setObjectName("btnCancel");
-  btnCancel->setGeometry(120, 72, 75, 25);
-  setTabOrder(btnApplyOK, btnCancel);
-  connect(btnApplyOK, &QPushButton::clicked, this, &TfrmPassword::btnApplyOKClick);
-  connect(btnCancel, &QPushButton::clicked, this, &TfrmPassword::btnCancelClick);
-  CenterOn(this, owner);
+// In tab order: the two buttons first. The two step panels lie on top of each other.
+std::vector<ui::ControlRow<TfrmPassword>> TfrmPassword::Rows() {
+  using ui::ControlKind;
+  using ui::Dock;
+  return {
+      {{"btnApplyOK", ControlKind::kButton, nullptr, Dock::kNone, {216, 72, 75, 25}, "&Apply"},
+       &TfrmPassword::btnApplyOKClick},
+      {{"btnCancel", ControlKind::kButton, nullptr, Dock::kNone, {120, 72, 75, 25}, "Cancel"},
+       &TfrmPassword::btnCancelClick},
+      {{"pnlPasswordEditCtrl", ControlKind::kPanel, nullptr, Dock::kTop, {0, 0, 306, 57}, ""}},
+      {{"pnlInputPassword", ControlKind::kPanel, "pnlPasswordEditCtrl", Dock::kFill, {}, ""}},
+      {{"gbxInputPassword", ControlKind::kGroupBox, "pnlInputPassword", Dock::kFill, {}, "Input Password"}},
+      {{"edtInputPassword", ControlKind::kEdit, "gbxInputPassword", Dock::kNone, {8, 22, 281, 24}, "", ui::kPasswordChar,
+        kMaxPasswordLength}},
+      {{"pnlReconfirmPassword", ControlKind::kPanel, "pnlPasswordEditCtrl", Dock::kFill, {}, ""}},
+      {{"gbxReconfirmPassword", ControlKind::kGroupBox, "pnlReconfirmPassword", Dock::kFill, {},
+        "Reconfirm Password"}},
+      {{"edtReconfirmPassword", ControlKind::kEdit, "gbxReconfirmPassword", Dock::kNone, {8, 22, 281, 24}, "",
+        ui::kPasswordChar, kMaxPasswordLength}},
+  };
+}
+
+TfrmPassword::TfrmPassword(ui::Window* owner, PortSecurity& port)
+    : ui::Window({"frmPassword", "Security Password", 306, 110, ui::BorderStyle::kDialog, 0,
+                  ui::Position::kOwnerCenter},
+                 Specs(Rows()), {}, owner),
+      btnApplyOK(Get<ui::Button>("btnApplyOK")),
+      btnCancel(Get<ui::Button>("btnCancel")),
+      pnlPasswordEditCtrl(Get<ui::Panel>("pnlPasswordEditCtrl")),
+      pnlInputPassword(Get<ui::Panel>("pnlInputPassword")),
+      gbxInputPassword(Get<ui::GroupBox>("gbxInputPassword")),
+      edtInputPassword(Get<ui::Edit>("edtInputPassword")),
+      pnlReconfirmPassword(Get<ui::Panel>("pnlReconfirmPassword")),
+      gbxReconfirmPassword(Get<ui::GroupBox>("gbxReconfirmPassword")),
+      edtReconfirmPassword(Get<ui::Edit>("edtReconfirmPassword")),
+      port_(port) {
+  Bind(*this, Rows());
+  // No border icons: only the two buttons end the dialog, Escape does not.
+  OnCloseQuery = [] { return false; };
+  OnShow = [this] { FormPaint(); };
   frmPassword = this;
   FormCreate();
 }
@@ -66,50 +58,45 @@ TfrmPassword::~TfrmPassword() {
 }
 
 void TfrmPassword::FormCreate() {
-  pnlReconfirmPassword->hide();
-  pnlInputPassword->show();
-  btnApplyOK->setText("&Apply");
-}
-
-void TfrmPassword::paintEvent(QPaintEvent* event) {
-  QDialog::paintEvent(event);
-  FormPaint();
+  pnlReconfirmPassword->Hide();
+  pnlInputPassword->Show();
+  btnApplyOK->SetText("&Apply");
 }
 
 void TfrmPassword::FormPaint() {
   if (Step == 0)
-    edtInputPassword->setFocus();
+    edtInputPassword->SetFocus();
   else if (Step == 1)
-    edtReconfirmPassword->setFocus();
+    edtReconfirmPassword->SetFocus();
 }
 
 void TfrmPassword::btnApplyOKClick() {
   if (Step == 0) {
-    btnApplyOK->setText("OK");
-    pnlReconfirmPassword->show();
-    pnlInputPassword->hide();
-    edtReconfirmPassword->setFocus();
+    btnApplyOK->SetText("OK");
+    pnlReconfirmPassword->Show();
+    pnlInputPassword->Hide();
+    edtReconfirmPassword->SetFocus();
     Step = 1;
     return;
   }
   if (Step != 1) return;
-  const QByteArray input = edtInputPassword->text().toLatin1();
-  const QByteArray confirmation = edtReconfirmPassword->text().toLatin1();
-  if (input.isEmpty() && confirmation.isEmpty()) {
+  const std::string& input = edtInputPassword->Text();
+  const std::string& confirmation = edtReconfirmPassword->Text();
+  if (input.empty() && confirmation.empty()) {
     port_.pwdResult = 0;
-    accept();
+    Close();
     return;
   }
   if (input != confirmation) {
-    edtReconfirmPassword->clear();
+    edtReconfirmPassword->Clear();
     return;
   }
-  std::snprintf(port_.pinText, sizeof port_.pinText, "%s", input.constData());
+  std::snprintf(port_.pinText, sizeof port_.pinText, "%s", input.c_str());
   port_.pwdResult = 1;
-  accept();
+  Close();
 }
 
 void TfrmPassword::btnCancelClick() {
   port_.pwdResult = 2;
-  QDialog::reject();
+  Close();
 }

@@ -2,42 +2,34 @@
 // confirmed.
 #pragma once
 
-#include <QDialog>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QPushButton>
+#include <vector>
 
 #include "security/port_security.h"
+#include "ui/window.h"
 
-class TfrmPassword : public QDialog {
-  Q_OBJECT
-
+class TfrmPassword : public ui::Window {
  public:
-  TfrmPassword(QWidget* owner, PortSecurity& port);
+  TfrmPassword(ui::Window* owner, PortSecurity& port);
   ~TfrmPassword() override;
 
-  QPushButton* btnApplyOK;
-  QPushButton* btnCancel;
-  QWidget* pnlPasswordEditCtrl;
-  QWidget* pnlInputPassword;
-  QGroupBox* gbxInputPassword;
-  QLineEdit* edtInputPassword;
-  QWidget* pnlReconfirmPassword;
-  QGroupBox* gbxReconfirmPassword;
-  QLineEdit* edtReconfirmPassword;
+  ui::Button* btnApplyOK;
+  ui::Button* btnCancel;
+  ui::Panel* pnlPasswordEditCtrl;
+  ui::Panel* pnlInputPassword;
+  ui::GroupBox* gbxInputPassword;
+  ui::Edit* edtInputPassword;
+  ui::Panel* pnlReconfirmPassword;
+  ui::GroupBox* gbxReconfirmPassword;
+  ui::Edit* edtReconfirmPassword;
   int Step = 0;
 
- public slots:
   void btnApplyOKClick();
   void btnCancelClick();
-  // Only the two buttons end the dialog: Escape does not.
-  void reject() override {}
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
 
  private:
+  static std::vector<ui::ControlRow<TfrmPassword>> Rows();
   void FormCreate();
+  // Puts the focus into the edit of the current step; runs whenever the dialog appears.
   void FormPaint();
 
   PortSecurity& port_;

@@ -1,111 +1,120 @@
-// The password dialog offscreen: its two steps, mismatches, the longest password, Cancel.
-#include <QDir>
-#include <QStyleFactory>
-#include <QtTest>
-
-#include "platform/window_style.h"
+// The password dialog on the headless toolkit, shown modally as the main window shows it:
+// its two steps, mismatches, the longest password, Cancel.
 #include "security/password_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "ui/headless/headless_backend.h"
+#include "ui/headless/user.h"
 
 namespace {
 
-void SaveScreenshot(QWidget* widget, const QString& name) {
-  const QString dir = qEnvironmentVariable("VEQ_SCREENSHOT_DIR", "screenshots");
-  QDir().mkpath(dir);
-  QVERIFY(widget->grab().save(dir + "/" + name));
+// Shows the dialog for port modally and lets the user do what session says; true when
+// the dialog then closed by itself.
+bool Show(PortSecurity& port, const std::function<void(TfrmPassword&)>& session) {
+  ui::HeadlessBackend backend;
+  backend.SetModalTimeLimit(std::chrono::seconds(10));
+  TfrmPassword dialog(nullptr, port);
+  backend.WhenModal("frmPassword", [&session](ui::Window& window) { session(static_cast<TfrmPassword&>(window)); });
+  dialog.ShowModal();
+  return backend.ModalWindows().size() == 1 && backend.StuckWindows().empty();
+}
+
+TEST(PasswordDialog, BothStepsAsDrawn) {
+  PortSecurity port;
+  EXPECT_TRUE(Show(port, [](TfrmPassword& dialog) {
+    EXPECT_EQ(dialog.Caption(), "Security Password");
+    EXPECT_EQ(dialog.Spec().clientWidth, 306);
+    EXPECT_EQ(dialog.Spec().clientHeight, 110);
+    EXPECT_EQ(dialog.btnApplyOK->Text(), "&Apply");
+    EXPECT_EQ(dialog.btnApplyOK->Bounds(), (ui::Rect{216, 72, 75, 25}));
+    EXPECT_EQ(dialog.btnCancel->Bounds(), (ui::Rect{120, 72, 75, 25}));
+    EXPECT_TRUE(dialog.pnlInputPassword->Showing());
+    EXPECT_FALSE(dialog.pnlReconfirmPassword->Showing());
+    for (const ui::Edit* edit : {dialog.edtInputPassword, dialog.edtReconfirmPassword}) {
+      EXPECT_TRUE(edit->Spec().style & ui::kPasswordChar);
+      EXPECT_EQ(edit->MaxLength(), 250);
+    }
+    // Neither a close box nor Escape ends it.
+    EXPECT_FALSE(ui::user::CloseBox(dialog));
+    // The input edit has the focus from the start.
+    EXPECT_TRUE(ui::user::Type(dialog, "secret\x1b"));
+    EXPECT_EQ(dialog.edtInputPassword->Text(), "secret");
+    EXPECT_TRUE(dialog.Modal());
+
+    EXPECT_TRUE(ui::user::Click(*dialog.btnApplyOK));
+    EXPECT_EQ(dialog.Step, 1);
+    EXPECT_EQ(dialog.btnApplyOK->Text(), "OK");
+    EXPECT_FALSE(dialog.pnlInputPassword->Showing());
+    EXPECT_TRUE(dialog.pnlReconfirmPassword->Showing());
+    EXPECT_EQ(dialog.edtReconfirmPassword->Bounds(), (ui::Rect{8, 22, 281, 24}));
+    EXPECT_TRUE(dialog.edtReconfirmPassword->Focused());
+    EXPECT_TRUE(ui::user::Click(*dialog.btnCancel));
+  }));
+}
+
+TEST(PasswordDialog, BothEmptyClearsThePassword) {
+  PortSecurity port;
+  port.pwdResult = 9;
+  EXPECT_TRUE(Show(port, [](TfrmPassword& dialog) {
+    EXPECT_TRUE(ui::user::Click(*dialog.btnApplyOK));
+    EXPECT_TRUE(ui::user::Click(*dialog.btnApplyOK));
+  }));
+  EXPECT_EQ(port.pwdResult, 0u);
+}
+
+TEST(PasswordDialog, AMismatchEmptiesTheConfirmationOnly) {
+  const struct {
+    const char* name;
+    std::string input;
+    std::string confirmation;
+  } cases[] = {{"empty input", "", "abc"}, {"letter case", "Secret", "secret"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PortSecurity port;
+    port.pwdResult = 9;
+    EXPECT_TRUE(Show(port, [&c, &port](TfrmPassword& dialog) {
+      EXPECT_TRUE(ui::user::Type(dialog, c.input));
+      EXPECT_TRUE(ui::user::Click(*dialog.btnApplyOK));
+      EXPECT_TRUE(ui::user::Type(dialog, c.confirmation));
+      EXPECT_TRUE(ui::user::Click(*dialog.btnApplyOK));
+      EXPECT_EQ(dialog.edtReconfirmPassword->Text(), "");
+      EXPECT_EQ(dialog.edtInputPassword->Text(), c.input);
+      EXPECT_EQ(dialog.Step, 1);
+      EXPECT_TRUE(dialog.Modal());
+      EXPECT_EQ(port.pwdResult, 9u);
+      EXPECT_TRUE(ui::user::Click(*dialog.btnCancel));
+    }));
+  }
+}
+
+TEST(PasswordDialog, TheLongestPasswordFitsWithItsSuffix) {
+  PortSecurity port;
+  const std::string longest(300, 'p');
+  EXPECT_TRUE(Show(port, [&longest](TfrmPassword& dialog) {
+    EXPECT_TRUE(ui::user::Type(dialog, longest));
+    EXPECT_EQ(dialog.edtInputPassword->Text().size(), std::size_t{250});
+    EXPECT_TRUE(ui::user::Click(*dialog.btnApplyOK));
+    EXPECT_TRUE(ui::user::Type(dialog, longest));
+    EXPECT_TRUE(ui::user::Click(*dialog.btnApplyOK));
+  }));
+  EXPECT_EQ(port.pwdResult, 1u);
+  EXPECT_EQ(std::string(port.pinText), std::string(250, 'p'));
+}
+
+TEST(PasswordDialog, CancelEndsEitherStep) {
+  PortSecurity port;
+  EXPECT_TRUE(Show(port, [](TfrmPassword& dialog) { EXPECT_TRUE(ui::user::Click(*dialog.btnCancel)); }));
+  EXPECT_EQ(port.pwdResult, 2u);
+  port.pwdResult = 0;
+  EXPECT_TRUE(Show(port, [](TfrmPassword& dialog) {
+    EXPECT_TRUE(ui::user::Click(*dialog.btnApplyOK));
+    EXPECT_TRUE(ui::user::Click(*dialog.btnCancel));
+  }));
+  EXPECT_EQ(port.pwdResult, 2u);
 }
 
 }  // namespace
-
-class PasswordDialogTest : public QObject {
-  Q_OBJECT
-
- private slots:
-  void initTestCase() {
-    QApplication::setStyle(QStyleFactory::create("Windows"));
-    QApplication::setFont(WindowFont());
-  }
-
-  void bothStepsAsDrawn() {
-    PortSecurity port;
-    TfrmPassword dialog(nullptr, port);
-    dialog.show();
-    QCOMPARE(dialog.windowTitle(), QString("Security Password"));
-    QCOMPARE(dialog.size(), QSize(306, 110));
-    QCOMPARE(dialog.btnApplyOK->text(), QString("&Apply"));
-    QVERIFY(dialog.pnlInputPassword->isVisible());
-    QVERIFY(!dialog.pnlReconfirmPassword->isVisible());
-    QCOMPARE(dialog.edtInputPassword->echoMode(), QLineEdit::Password);
-    QCOMPARE(dialog.edtInputPassword->maxLength(), 250);
-    QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
-    QTest::keyClicks(dialog.edtInputPassword, "secret");
-    SaveScreenshot(&dialog, "password-dialog-input.png");
-    QTest::mouseClick(dialog.btnApplyOK, Qt::LeftButton);
-    QCOMPARE(dialog.Step, 1);
-    QCOMPARE(dialog.btnApplyOK->text(), QString("OK"));
-    QVERIFY(!dialog.pnlInputPassword->isVisible());
-    QVERIFY(dialog.pnlReconfirmPassword->isVisible());
-    SaveScreenshot(&dialog, "password-dialog-reconfirm.png");
-  }
-
-  void bothEmptyClearsThePassword() {
-    PortSecurity port;
-    port.pwdResult = 9;
-    TfrmPassword dialog(nullptr, port);
-    QTest::mouseClick(dialog.btnApplyOK, Qt::LeftButton);
-    QTest::mouseClick(dialog.btnApplyOK, Qt::LeftButton);
-    QCOMPARE(port.pwdResult, 0u);
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-  }
-
-  void aMismatchEmptiesTheConfirmationOnly_data() {
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("confirmation");
-    QTest::newRow("empty input") << "" << "abc";
-    QTest::newRow("letter case") << "Secret" << "secret";
-  }
-  void aMismatchEmptiesTheConfirmationOnly() {
-    QFETCH(QString, input);
-    QFETCH(QString, confirmation);
-    PortSecurity port;
-    port.pwdResult = 9;
-    TfrmPassword dialog(nullptr, port);
-    dialog.show();
-    QTest::keyClicks(dialog.edtInputPassword, input);
-    QTest::mouseClick(dialog.btnApplyOK, Qt::LeftButton);
-    QTest::keyClicks(dialog.edtReconfirmPassword, confirmation);
-    QTest::mouseClick(dialog.btnApplyOK, Qt::LeftButton);
-    QCOMPARE(dialog.edtReconfirmPassword->text(), QString());
-    QCOMPARE(dialog.edtInputPassword->text(), input);
-    QCOMPARE(dialog.Step, 1);
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(port.pwdResult, 9u);
-  }
-
-  void theLongestPasswordFitsWithItsSuffix() {
-    PortSecurity port;
-    TfrmPassword dialog(nullptr, port);
-    const QString longest(300, 'p');
-    QTest::keyClicks(dialog.edtInputPassword, longest);
-    QCOMPARE(dialog.edtInputPassword->text().size(), 250);
-    QTest::mouseClick(dialog.btnApplyOK, Qt::LeftButton);
-    QTest::keyClicks(dialog.edtReconfirmPassword, longest);
-    QTest::mouseClick(dialog.btnApplyOK, Qt::LeftButton);
-    QCOMPARE(port.pwdResult, 1u);
-    QCOMPARE(std::string(port.pinText), std::string(250, 'p'));
-  }
-
-  void cancelEndsEitherStep() {
-    PortSecurity port;
-    TfrmPassword first(nullptr, port);
-    QTest::mouseClick(first.btnCancel, Qt::LeftButton);
-    QCOMPARE(port.pwdResult, 2u);
-    port.pwdResult = 0;
-    TfrmPassword second(nullptr, port);
-    QTest::mouseClick(second.btnApplyOK, Qt::LeftButton);
-    QTest::mouseClick(second.btnCancel, Qt::LeftButton);
-    QCOMPARE(port.pwdResult, 2u);
-  }
-};
-
-QTEST_MAIN(PasswordDialogTest)
-#include "password_dialog_test.moc"
