@@ -1,24 +1,39 @@
 #include "firmware/download_window.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <QThread>
 #include <cstdio>
 
-#include "platform/window_style.h"
 #include "store/driver_interface.h"
 #include "store/port_mapper_window.h"
 
-TfrmDownload::TfrmDownload(QWidget* owner, const std::string& portName, std::uint32_t modelCode,
-                           platform::SerialPorts& serial, platform::Desktop& desktop, DownloadTiming timing)
-    : TfrmFirmwareWindow(owner, "frmDownload", true), PortName(portName), ModelCode(modelCode), desktop_(desktop) {
-  connect(pbtnDLOpen, &QPushButton::clicked, this, &TfrmDownload::pbtnDLOpenClick);
-  connect(pbtnDLStart, &QPushButton::clicked, this, &TfrmDownload::pbtnDLStartClick);
-  connect(pbtnDLClose, &QPushButton::clicked, this, &TfrmDownload::pbtnDLCloseClick);
-  connect(pbtnDLReboot, &QPushButton::clicked, this, &TfrmDownload::pbtnDLRebootClick);
+std::vector<ui::ControlRow<TfrmDownload>> TfrmDownload::Rows() {
+  using ui::ControlKind;
+  using ui::Dock;
+  return FirmwareRows<TfrmDownload>(
+      {
+          {{"pnlDownloadFileName", ControlKind::kPanel, "gbxDownloadFile", Dock::kLeft, {0, 0, 360, 0}, ""}},
+          {{"stxtDownloadFileName", ControlKind::kStaticText, "pnlDownloadFileName", Dock::kNone, {8, 0, 350, 25},
+            "", ui::kSunkenBorder}},
+      },
+      25,
+      {
+          {{"pbtnDLReboot", ControlKind::kButton, "pnlDownloadBtn", Dock::kNone, {170, 8, 75, 25}, "Reboot"},
+           &TfrmDownload::pbtnDLRebootClick},
+      });
+}
 
-  setWindowTitle(QString::fromStdString(PortName + " Download Firmware"));
-  CenterOn(this, owner);
+TfrmDownload::TfrmDownload(ui::Window* owner, const std::string& portName, std::uint32_t modelCode,
+                           platform::SerialPorts& serial, platform::Desktop& desktop, DownloadTiming timing)
+    : TfrmFirmwareWindow({"frmDownload", "Download Firmware", 463, 195, ui::BorderStyle::kDialog, 0,
+                          ui::Position::kOwnerCenter},
+                         Specs(Rows()), owner),
+      pbtnDLReboot(Get<ui::Button>("pbtnDLReboot")),
+      PortName(portName),
+      ModelCode(modelCode),
+      desktop_(desktop) {
+  Bind(*this, Rows());
+  // Without border icons only Close closes this window.
+  OnCloseQuery = [] { return false; };
+  SetCaption(PortName + " Download Firmware");
   char path[300];
   std::snprintf(path, sizeof path, kPortNamePathFormat, PortName.c_str());
   std::uint32_t lastError = 0;
@@ -32,7 +47,7 @@ TfrmDownload::~TfrmDownload() { OnFormDestroy(); }
 
 void TfrmDownload::OnFormCreate() {
   if (!worker_ || !PortHandle) {
-    setEnabled(false);
+    SetEnabled(false);
     const std::string text = !worker_ ? PortName + " cannot execute download command" : "Open " + PortName + " Fail";
     desktop_.ShowMessageBox(text, kMainWindowCaption, platform::kMbIconError | platform::kMbOk);
     InitOk = 0;
@@ -44,26 +59,25 @@ void TfrmDownload::OnFormCreate() {
 }
 
 void TfrmDownload::OnFormDestroy() {
-  hide();
+  Hide();
   if (!worker_) return;
   worker_->Terminate();
   // The worker may be waiting for this thread to run one of its calls: keep answering
   // them until it is done.
-  if (worker_->Resumed())
-    while (!worker_->ThreadDone()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  if (worker_->Resumed()) WaitUntil([this] { return worker_->ThreadDone(); });
   worker_.reset();
 }
 
 int TfrmDownload::ReadyToShow() {
-  setEnabled(InitOk == 1);
+  SetEnabled(InitOk == 1);
   return InitOk;
 }
 
 void TfrmDownload::SetButtons(bool open, bool start, bool close, bool reboot) {
-  pbtnDLOpen->setEnabled(open);
-  pbtnDLStart->setEnabled(start);
-  pbtnDLClose->setEnabled(close);
-  pbtnDLReboot->setEnabled(reboot);
+  pbtnDLOpen->SetEnabled(open);
+  pbtnDLStart->SetEnabled(start);
+  pbtnDLClose->SetEnabled(close);
+  pbtnDLReboot->SetEnabled(reboot);
 }
 
 void TfrmDownload::pbtnDLOpenClick() { CheckFirmwareFile(); }
@@ -71,11 +85,11 @@ void TfrmDownload::pbtnDLOpenClick() { CheckFirmwareFile(); }
 void TfrmDownload::CloseFirmwareFile() {
   if (!FileHandle) return;
   FileHandle.reset();
-  stxtDownloadFileName->clear();
+  stxtDownloadFileName->SetText("");
 }
 
 void TfrmDownload::CheckFirmwareFile() {
-  pbtnDLStart->setEnabled(false);
+  pbtnDLStart->SetEnabled(false);
   CloseFirmwareFile();
   FileName.clear();
   std::string chosen = lastChosenFile_;
@@ -83,43 +97,42 @@ void TfrmDownload::CheckFirmwareFile() {
     lastChosenFile_ = chosen;
   FileName = lastChosenFile_;
   if (FileName.empty()) {
-    stxtDownloadFileName->clear();
+    stxtDownloadFileName->SetText("");
     return;
   }
-  stxtDownloadFileName->setText(ShownPath(FileName));
+  ShowFileName(FileName);
   CheckedImage image = OpenFirmwareImage(FileName, ModelCode);
   if (!image.file) {
-    desktop_.ShowMessageBox(image.refusal, windowTitle().toStdString(), platform::kMbIconError | platform::kMbOk);
-    stxtDownloadFileName->clear();
+    desktop_.ShowMessageBox(image.refusal, Caption(), platform::kMbIconError | platform::kMbOk);
+    stxtDownloadFileName->SetText("");
     return;
   }
   FileHandle = std::move(image.file);
   FileSize = image.size;
-  pbtnDLStart->setEnabled(true);
+  pbtnDLStart->SetEnabled(true);
 }
 
 void TfrmDownload::pbtnDLStartClick() {
   SetButtons(false, false, false, false);
-  pbrDownloadStatus->setValue(0);
+  pbrDownloadStatus->SetPosition(0);
   DownloadState = dlsStartRequested;
 }
 
 void TfrmDownload::pbtnDLCloseClick() {
   SetButtons(false, false, false, false);
   if (worker_) worker_->Terminate();
-  QDialog::accept();
+  Close();
 }
 
 void TfrmDownload::pbtnDLRebootClick() {
-  pbtnDLReboot->setEnabled(false);
+  pbtnDLReboot->SetEnabled(false);
   if (!PortHandle->DeviceIoControl(IOCTL_DEVICE_REBOOT, nullptr, 0))
-    desktop_.ShowMessageBox("Reboot " + PortName + " Fail", windowTitle().toStdString(),
-                            platform::kMbIconError | platform::kMbOk);
+    desktop_.ShowMessageBox("Reboot " + PortName + " Fail", Caption(), platform::kMbIconError | platform::kMbOk);
 }
 
 DownloadJob TfrmDownload::EnterDownloading() {
   DownloadJob job;
-  RunOnWindowThread([this, &job] {
+  Synchronize([this, &job] {
     StartAnimation();
     DownloadState = dlsDownloading;
     job.port = PortHandle.get();
@@ -131,45 +144,45 @@ DownloadJob TfrmDownload::EnterDownloading() {
 }
 
 void TfrmDownload::ShowProgress(std::uint32_t bytesSent) {
-  RunOnWindowThread([this, bytesSent] {
+  Synchronize([this, bytesSent] {
     // In 64 bits: a long W image would overflow bytes x 100 in 32.
-    pbrDownloadStatus->setValue(static_cast<int>(std::uint64_t{bytesSent} * 100 / FileSize));
+    pbrDownloadStatus->SetPosition(static_cast<int>(std::uint64_t{bytesSent} * 100 / FileSize));
   });
 }
 
 void TfrmDownload::EnterComplete() {
-  RunOnWindowThread([this] {
-    pbtnDLReboot->setEnabled(true);
+  Synchronize([this] {
+    pbtnDLReboot->SetEnabled(true);
     StopAnimation();
     DownloadState = dlsComplete;
   });
 }
 
 void TfrmDownload::EnterFailed() {
-  RunOnWindowThread([this] {
-    pbtnDLReboot->setEnabled(false);
+  Synchronize([this] {
+    pbtnDLReboot->SetEnabled(false);
     StopAnimation();
     DownloadState = dlsFailed;
   });
 }
 
 void TfrmDownload::ShowResult(const std::string& text, std::uint32_t flags) {
-  RunOnWindowThread([this, &text, flags] { desktop_.ShowMessageBox(text, windowTitle().toStdString(), flags); });
+  Synchronize([this, &text, flags] { desktop_.ShowMessageBox(text, Caption(), flags); });
 }
 
 void TfrmDownload::ResetAfterDownload() {
-  RunOnWindowThread([this] {
+  Synchronize([this] {
     DownloadState = dlsIdle;
     CloseFirmwareFile();
-    pbrDownloadStatus->setValue(0);
-    pbtnDLOpen->setEnabled(true);
-    pbtnDLStart->setEnabled(false);
-    pbtnDLClose->setEnabled(true);
+    pbrDownloadStatus->SetPosition(0);
+    pbtnDLOpen->SetEnabled(true);
+    pbtnDLStart->SetEnabled(false);
+    pbtnDLClose->SetEnabled(true);
   });
 }
 
-void RunComFirmwareUpdate(QWidget* owner, const std::string& portName, std::uint32_t modelCode,
+void RunComFirmwareUpdate(ui::Window* owner, const std::string& portName, std::uint32_t modelCode,
                           platform::SerialPorts& serial, platform::Desktop& desktop) {
   TfrmDownload window(owner, portName, modelCode, serial, desktop);
-  if (window.ReadyToShow() == 1) window.exec();
+  if (window.ReadyToShow() == 1) window.ShowModal();
 }

@@ -3,28 +3,21 @@
 // hands it to the driver block by block.
 #pragma once
 
-#include <QDialog>
-#include <QGroupBox>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "firmware/download_thread.h"
-#include "firmware/firmware_window.h"
 #include "firmware/firmware_image.h"
+#include "firmware/firmware_window.h"
 #include "platform/desktop.h"
 #include "platform/serial.h"
 
 class TfrmDownload : public TfrmFirmwareWindow, public DownloadWindowOps {
-  Q_OBJECT
-
  public:
-  TfrmDownload(QWidget* owner, const std::string& portName, std::uint32_t modelCode, platform::SerialPorts& serial,
+  TfrmDownload(ui::Window* owner, const std::string& portName, std::uint32_t modelCode, platform::SerialPorts& serial,
                platform::Desktop& desktop, DownloadTiming timing = {});
   ~TfrmDownload() override;
 
@@ -40,6 +33,7 @@ class TfrmDownload : public TfrmFirmwareWindow, public DownloadWindowOps {
   void ShowResult(const std::string& text, std::uint32_t flags) override;
   void ResetAfterDownload() override;
 
+  ui::Button* pbtnDLReboot;
 
   const std::string PortName;
   const std::uint32_t ModelCode;
@@ -50,15 +44,13 @@ class TfrmDownload : public TfrmFirmwareWindow, public DownloadWindowOps {
   int InitOk = 0;
   std::atomic<std::uint32_t> DownloadState{dlsIdle};
 
- public slots:
   void pbtnDLOpenClick();
   void pbtnDLStartClick();
   void pbtnDLCloseClick();
   void pbtnDLRebootClick();
-  // Only Close closes this window: Escape does nothing.
-  void reject() override {}
 
  private:
+  static std::vector<ui::ControlRow<TfrmDownload>> Rows();
   void OnFormCreate();
   void OnFormDestroy();
   void CheckFirmwareFile();
@@ -74,5 +66,5 @@ class TfrmDownload : public TfrmFirmwareWindow, public DownloadWindowOps {
 
 // The Update FW command for a port updated through its COM port: shows the firmware
 // window modally when it could be prepared, and destroys it.
-void RunComFirmwareUpdate(QWidget* owner, const std::string& portName, std::uint32_t modelCode,
+void RunComFirmwareUpdate(ui::Window* owner, const std::string& portName, std::uint32_t modelCode,
                           platform::SerialPorts& serial, platform::Desktop& desktop);

@@ -1,30 +1,37 @@
 #include "firmware/download_window_v2.h"
 
-#include <QCloseEvent>
-#include <QCoreApplication>
-
 #include "platform/directories.h"
-#include "platform/window_style.h"
 
-TfrmDownloadV2::TfrmDownloadV2(QWidget* owner, std::uint32_t address, const std::string& portName,
+std::vector<ui::ControlRow<TfrmDownloadV2>> TfrmDownloadV2::Rows() {
+  using ui::ControlKind;
+  using ui::Dock;
+  return FirmwareRows<TfrmDownloadV2>(
+      {
+          {{"stxtDownloadFileName", ControlKind::kStaticText, "gbxDownloadFile", Dock::kNone, {16, 16, 0, 13}, "",
+            ui::kAutoSize}},
+          {{"stxtDwonloadFileName", ControlKind::kStaticText, "gbxDownloadFile", Dock::kNone, {8, 16, 0, 13}, "",
+            ui::kAutoSize}},
+      },
+      23, {});
+}
+
+TfrmDownloadV2::TfrmDownloadV2(ui::Window* owner, std::uint32_t address, const std::string& portName,
                                std::uint32_t modelCode, platform::Network& network, platform::Desktop& desktop,
                                NetworkTimings timings)
-    : TfrmFirmwareWindow(owner, "frmDownloadV2", false),
+    : TfrmFirmwareWindow({"frmDownloadV2", "Download Firmware", 463, 195, ui::BorderStyle::kDialog, ui::kSystemMenu,
+                          ui::Position::kDesktopCenter},
+                         Specs(Rows()), owner),
+      stxtDwonloadFileName(Get<ui::StaticText>("stxtDwonloadFileName")),
       DeviceAddress(address),
       PortName(portName),
       ModelCode(modelCode),
       network_(network),
       desktop_(desktop),
       timings_(timings) {
-  stxtDwonloadFileName = new QLabel(gbxDownloadFile);
-  stxtDwonloadFileName->setObjectName("stxtDwonloadFileName");
-  stxtDwonloadFileName->move(8, 16);
-  setWindowTitle(QString::fromStdString(PortName + " Download Firmware"));
-  connect(pbtnDLOpen, &QPushButton::clicked, this, &TfrmDownloadV2::pbtnDLOpenClick);
-  connect(pbtnDLStart, &QPushButton::clicked, this, &TfrmDownloadV2::pbtnDLStartClick);
-  connect(pbtnDLClose, &QPushButton::clicked, this, &TfrmDownloadV2::pbtnDLCloseClick);
-  CenterOn(this, nullptr);
-  setEnabled(false);
+  Bind(*this, Rows());
+  OnCloseQuery = [this] { return FormCloseQuery(); };
+  SetCaption(PortName + " Download Firmware");
+  SetEnabled(false);
   FormCreate();
 }
 
@@ -37,44 +44,52 @@ void TfrmDownloadV2::FormCreate() {
 }
 
 void TfrmDownloadV2::FormDestroy() {
-  hide();
+  Hide();
   closing_ = true;
+  EndWorker();
+}
+
+bool TfrmDownloadV2::FormCloseQuery() {
+  closing_ = true;
+  if (worker_) worker_->RequestStop();
+  return true;
+}
+
+void TfrmDownloadV2::EndWorker() {
   if (!worker_) return;
-  // A closing window ends the run at once instead of waiting for the device; meanwhile
-  // it keeps running the worker's calls so the two never wait for each other.
   worker_->RequestStop();
-  while (!worker_->Finished()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  WaitUntil([this] { return worker_->Finished(); });
   worker_.reset();
 }
 
 int TfrmDownloadV2::ReadyToShow() {
-  if (Ready == 1) setEnabled(true);
+  if (Ready == 1) SetEnabled(true);
   return Ready;
 }
 
 void TfrmDownloadV2::SetButtons(int state) {
   switch (state) {
     case 0:
-      pbtnDLOpen->setEnabled(true);
-      pbtnDLStart->setEnabled(false);
-      pbtnDLClose->setEnabled(true);
+      pbtnDLOpen->SetEnabled(true);
+      pbtnDLStart->SetEnabled(false);
+      pbtnDLClose->SetEnabled(true);
       break;
     case 1:
-      pbtnDLStart->setEnabled(true);
+      pbtnDLStart->SetEnabled(true);
       break;
     case 2:
     case 5:
-      pbtnDLOpen->setEnabled(false);
-      pbtnDLStart->setEnabled(false);
-      pbtnDLClose->setEnabled(false);
+      pbtnDLOpen->SetEnabled(false);
+      pbtnDLStart->SetEnabled(false);
+      pbtnDLClose->SetEnabled(false);
       break;
     case 3:
-      pbtnDLClose->setEnabled(true);
+      pbtnDLClose->SetEnabled(true);
       break;
     case 4:
-      pbtnDLOpen->setEnabled(true);
-      pbtnDLStart->setEnabled(true);
-      pbtnDLClose->setEnabled(true);
+      pbtnDLOpen->SetEnabled(true);
+      pbtnDLStart->SetEnabled(true);
+      pbtnDLClose->SetEnabled(true);
       break;
     default:
       break;
@@ -82,7 +97,7 @@ void TfrmDownloadV2::SetButtons(int state) {
 }
 
 void TfrmDownloadV2::ShowBox(const std::string& text, std::uint32_t flags) {
-  desktop_.ShowMessageBox(text, windowTitle().toStdString(), flags);
+  desktop_.ShowMessageBox(text, Caption(), flags);
 }
 
 void TfrmDownloadV2::pbtnDLOpenClick() {
@@ -96,16 +111,15 @@ void TfrmDownloadV2::pbtnDLOpenClick() {
     return;
   }
   HasFile = true;
-  stxtDownloadFileName->setText(ShownPath(path));
-  stxtDownloadFileName->adjustSize();
+  ShowFileName(path);
   SetButtons(1);
 }
 
 void TfrmDownloadV2::pbtnDLStartClick() {
   if (!HasFile) return;
-  worker_.reset();  // the earlier run's worker has ended; its thread is joined here
+  EndWorker();  // the earlier run has reported; its thread is joined here
   worker_ = TDownloadThrdV2::Create(*this, network_, DeviceAddress, File, timings_);
-  pbrDownloadStatus->setValue(0);
+  pbrDownloadStatus->SetPosition(0);
   SetButtons(2);
   if (!worker_->Start()) {
     worker_.reset();
@@ -116,35 +130,28 @@ void TfrmDownloadV2::pbtnDLStartClick() {
 
 void TfrmDownloadV2::pbtnDLCloseClick() {
   SetButtons(5);
-  close();
-}
-
-void TfrmDownloadV2::closeEvent(QCloseEvent* event) {
-  // Closing during a download ends the run: the worker stops at its next exchange.
-  closing_ = true;
-  if (worker_) worker_->RequestStop();
-  QDialog::closeEvent(event);
+  Close();
 }
 
 void TfrmDownloadV2::StartAnimation() {
-  RunOnWindowThread([this] {
+  Synchronize([this] {
     if (!closing_) TfrmFirmwareWindow::StartAnimation();
   });
 }
 
 void TfrmDownloadV2::Progress(std::uint32_t percent) {
-  RunOnWindowThread([this, percent] { pbrDownloadStatus->setValue(static_cast<int>(percent)); });
+  Synchronize([this, percent] { pbrDownloadStatus->SetPosition(static_cast<int>(percent)); });
 }
 
 void TfrmDownloadV2::Success() {
-  RunOnWindowThread([this] {
+  Synchronize([this] {
     StopAnimation();
     if (!closing_) SetButtons(3);
   });
 }
 
 void TfrmDownloadV2::Failure(const std::string& message) {
-  RunOnWindowThread([this, message] {
+  Synchronize([this, &message] {
     StopAnimation();
     if (closing_) return;
     ShowBox(message, platform::kMbIconError | platform::kMbOk);
@@ -153,22 +160,22 @@ void TfrmDownloadV2::Failure(const std::string& message) {
 }
 
 void TfrmDownloadV2::Inform(const std::string& text) {
-  RunOnWindowThread([this, text] {
+  Synchronize([this, &text] {
     if (!closing_) ShowBox(text, platform::kMbIconInformation | platform::kMbOk);
   });
 }
 
 bool TfrmDownloadV2::Ask(const std::string& text) {
   bool yes = false;
-  RunOnWindowThread([this, text, &yes] {
-    yes = !closing_ && desktop_.ShowMessageBox(text, windowTitle().toStdString(),
-                                               platform::kMbIconQuestion | platform::kMbYesNo) == platform::kIdYes;
+  Synchronize([this, &text, &yes] {
+    yes = !closing_ &&
+          desktop_.ShowMessageBox(text, Caption(), platform::kMbIconQuestion | platform::kMbYesNo) == platform::kIdYes;
   });
   return yes;
 }
 
-void RunNetworkFirmwareUpdate(QWidget* owner, std::uint32_t address, const std::string& portName,
+void RunNetworkFirmwareUpdate(ui::Window* owner, std::uint32_t address, const std::string& portName,
                               std::uint32_t modelCode, platform::Network& network, platform::Desktop& desktop) {
   TfrmDownloadV2 window(owner, address, portName, modelCode, network, desktop);
-  if (window.ReadyToShow() == 1) window.exec();
+  if (window.ReadyToShow() == 1) window.ShowModal();
 }

@@ -2,10 +2,10 @@
 // chooses an .exf file, the window checks it, and its worker sends the two images.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "firmware/download_thread_v2.h"
 #include "firmware/exf_image.h"
@@ -14,10 +14,8 @@
 #include "platform/sockets.h"
 
 class TfrmDownloadV2 : public TfrmFirmwareWindow, public DownloadV2WindowOps {
-  Q_OBJECT
-
  public:
-  TfrmDownloadV2(QWidget* owner, std::uint32_t address, const std::string& portName, std::uint32_t modelCode,
+  TfrmDownloadV2(ui::Window* owner, std::uint32_t address, const std::string& portName, std::uint32_t modelCode,
                  platform::Network& network, platform::Desktop& desktop, NetworkTimings timings = {});
   ~TfrmDownloadV2() override;
 
@@ -32,7 +30,7 @@ class TfrmDownloadV2 : public TfrmFirmwareWindow, public DownloadV2WindowOps {
   void Inform(const std::string& text) override;
   bool Ask(const std::string& text) override;
 
-  QLabel* stxtDwonloadFileName;
+  ui::StaticText* stxtDwonloadFileName;
   const std::uint32_t DeviceAddress;
   const std::string PortName;
   const std::uint32_t ModelCode;
@@ -41,17 +39,19 @@ class TfrmDownloadV2 : public TfrmFirmwareWindow, public DownloadV2WindowOps {
   ExfFile File;
   bool HasFile = false;
 
- public slots:
   void pbtnDLOpenClick();
   void pbtnDLStartClick();
   void pbtnDLCloseClick();
 
- protected:
-  void closeEvent(QCloseEvent* event) override;
-
  private:
+  static std::vector<ui::ControlRow<TfrmDownloadV2>> Rows();
   void FormCreate();
   void FormDestroy();
+  // Closing through the close box during a download ends the run at its next exchange.
+  bool FormCloseQuery();
+  // Ends the worker of the last run, if any: asks it to stop and keeps running its
+  // calls until it has finished, so the two never wait for each other.
+  void EndWorker();
   void ShowBox(const std::string& text, std::uint32_t flags);
 
   platform::Network& network_;
@@ -59,10 +59,10 @@ class TfrmDownloadV2 : public TfrmFirmwareWindow, public DownloadV2WindowOps {
   NetworkTimings timings_;
   std::unique_ptr<TDownloadThrdV2> worker_;
   // Set when the window goes: the worker's last calls change nothing on screen then.
-  std::atomic<bool> closing_{false};
+  bool closing_ = false;
 };
 
 // The Update FW command for the two network models: shows the window modally when it is
 // ready, and destroys it.
-void RunNetworkFirmwareUpdate(QWidget* owner, std::uint32_t address, const std::string& portName,
+void RunNetworkFirmwareUpdate(ui::Window* owner, std::uint32_t address, const std::string& portName,
                               std::uint32_t modelCode, platform::Network& network, platform::Desktop& desktop);

@@ -1,34 +1,27 @@
-// The COM firmware window offscreen with its worker and a simulated driver: the file
-// check as the user meets it, whole downloads, refusals, and what is left open.
-#include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QThread>
-#include <QtTest>
+// The COM firmware window on the headless toolkit with its worker and a simulated driver:
+// the file check as the user meets it, whole downloads, refusals, and what is left open.
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "driver_ports.h"
 #include "firmware/download_window.h"
 #include "support/scripted_desktop.h"
 #include "support/temp_dir.h"
+#include "ui/headless/headless_backend.h"
+#include "ui/headless/user.h"
+#include "window_wait.h"
 
 namespace {
 
-const DownloadTiming kQuick{std::chrono::milliseconds(1), std::chrono::milliseconds(1)};
-const QString kCaption = "COM5 Download Firmware";
+using testsupport::WaitFor;
 
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 20000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!condition()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QThread::msleep(1);
-  }
-  return true;
-}
+const DownloadTiming kQuick{std::chrono::milliseconds(1), std::chrono::milliseconds(1)};
+const std::string kCaption = "COM5 Download Firmware";
 
 int OpenFileCount() {
   int count = 0;
@@ -36,260 +29,261 @@ int OpenFileCount() {
   return count;
 }
 
-QString ScreenshotPath(const char* name) {
-  const QString dir = qEnvironmentVariable("VEQ_SCREENSHOT_DIR", "screenshots");
-  QDir().mkpath(dir);
-  return dir + "/" + name;
-}
-
-// One window on COM5 with its driver, desktop and a folder for images.
-struct Session {
-  explicit Session(std::uint32_t model) : ports(driver) {
-    window = std::make_unique<TfrmDownload>(nullptr, "COM5", model, ports, desktop, kQuick);
+// The window, with what its progress bar showed after each of the worker's steps.
+class WatchedWindow : public TfrmDownload {
+ public:
+  using TfrmDownload::TfrmDownload;
+  void ShowProgress(std::uint32_t bytesSent) override {
+    TfrmDownload::ShowProgress(bytesSent);
+    Synchronize([this] { progress.push_back(pbrDownloadStatus->Position()); });
   }
+  std::vector<int> progress;
+};
+
+// The user at a COM firmware window, with the desktop that answers its dialogs and boxes.
+struct User {
+  TfrmDownload& w;
+  testsupport::ScriptedDesktop& desktop;
+
+  // Opens path through the Open button.
+  bool Choose(const std::string& path) {
+    desktop.dialogPaths.push_back(path);
+    return ui::user::Click(*w.pbtnDLOpen);
+  }
+  // Presses Start and waits for the worker to hand the window back.
+  bool Download() {
+    return ui::user::Click(*w.pbtnDLStart) &&
+           WaitFor(w, [this] { return !desktop.boxes.empty() && w.pbtnDLClose->Usable(); });
+  }
+  std::string LastBox() const { return desktop.boxes.empty() ? std::string() : desktop.boxes.back().text; }
+  // Open and Close on, Start off, nothing open and no file shown.
+  bool ReadyForAnotherFile() const {
+    return w.pbtnDLOpen->Usable() && w.pbtnDLClose->Usable() && !w.pbtnDLStart->Usable() && !w.FileHandle &&
+           w.stxtDownloadFileName->Text().empty();
+  }
+};
+
+// COM5 with its driver, a desktop and a folder for images.
+struct Bench {
+  Bench() : ports(driver) {}
   std::string Image(const std::string& name, std::uint32_t model, std::uint32_t length) {
     const std::string path = dir.File(name);
     if (!WriteFirmwareImage(path, model, length)) return std::string();
     return path;
   }
-  // Opens path through the Open button.
-  void Choose(const std::string& path) {
-    desktop.dialogPaths.push_back(path);
-    window->pbtnDLOpen->click();
-  }
-  // Presses Start and waits for the worker to hand the window back.
-  bool Download() {
-    window->pbtnDLStart->click();
-    return WaitUntil([this] { return !desktop.boxes.empty() && window->pbtnDLClose->isEnabled(); });
-  }
-  std::string LastBox() const { return desktop.boxes.empty() ? std::string() : desktop.boxes.back().text; }
-  // Open and Close on, Start off, nothing open and no file shown.
-  bool ReadyForAnotherFile() const {
-    return window->pbtnDLOpen->isEnabled() && window->pbtnDLClose->isEnabled() && !window->pbtnDLStart->isEnabled() &&
-           !window->FileHandle && window->stxtDownloadFileName->text().isEmpty();
-  }
 
+  ui::HeadlessBackend backend;
   testsupport::TempDir dir;
   testsupport::SimulatedDriver driver;
   testsupport::DriverPorts ports;
   testsupport::ScriptedDesktop desktop;
-  std::unique_ptr<TfrmDownload> window;
 };
+
+// One window on COM5, shown as the main window shows it once it is ready.
+struct Session : Bench {
+  explicit Session(std::uint32_t model)
+      : window(nullptr, "COM5", model, ports, desktop, kQuick), user{window, desktop} {
+    EXPECT_EQ(window.ReadyToShow(), 1);
+  }
+  WatchedWindow window;
+  User user;
+};
+
+TEST(DownloadWindow, LayoutAndAcceptedFile) {
+  Session s(0x7370);
+  TfrmDownload& w = s.window;
+  EXPECT_EQ(s.ports.opened, std::vector<std::string>{"\\\\.\\COM5"});
+  EXPECT_EQ(w.Caption(), kCaption);
+  EXPECT_EQ(w.Spec().clientWidth, 463);
+  EXPECT_EQ(w.Spec().clientHeight, 195);
+  EXPECT_FALSE(ui::user::CloseBox(w));
+  EXPECT_EQ(w.gbxDownloadFile->Bounds(), (ui::Rect{0, 0, 463, 49}));
+  EXPECT_EQ(w.gbxDownloadStatus->Bounds(), (ui::Rect{0, 49, 463, 104}));
+  EXPECT_EQ(w.pbtnDLOpen->Bounds(), (ui::Rect{370, 16, 75, 25}));
+  EXPECT_EQ(w.pbtnDLReboot->Bounds(), (ui::Rect{170, 8, 75, 25}));
+  EXPECT_EQ(w.pbtnDLStart->Bounds(), (ui::Rect{270, 8, 75, 25}));
+  EXPECT_EQ(w.pbtnDLClose->Bounds(), (ui::Rect{370, 8, 75, 25}));
+  EXPECT_EQ(w.pnlDownloadBtn->Bounds().height, 42);
+  EXPECT_EQ(w.pbrDownloadStatus->Bounds(), (ui::Rect{16, 8, 425, 25}));
+  EXPECT_EQ(w.pbrDownloadStatus->Max(), 100);
+  EXPECT_TRUE(w.pbtnDLOpen->Usable() && w.pbtnDLClose->Usable());
+  EXPECT_FALSE(w.pbtnDLStart->Usable() || w.pbtnDLReboot->Usable());
+  EXPECT_FALSE(w.anmtDownloadFile->Active() || w.anmtDownloadFile->Showing());
+
+  ASSERT_TRUE(s.user.Choose(s.Image("firmware.bin", 0x7370, kFirmwareImageSize)));
+  ASSERT_EQ(s.desktop.dialogs.size(), std::size_t{1});
+  EXPECT_EQ(s.desktop.dialogs[0].title, "Open Firmware Binary File");
+  EXPECT_EQ(s.desktop.dialogs[0].filter, "Firmware binary file (*.bin)|*.bin");
+  EXPECT_EQ(s.desktop.dialogs[0].defaultExt, "bin");
+  EXPECT_TRUE(s.desktop.dialogs[0].mustExist);
+  EXPECT_TRUE(s.desktop.boxes.empty());
+  EXPECT_TRUE(w.pbtnDLStart->Usable());
+  EXPECT_EQ(w.FileSize, kFirmwareImageSize);
+}
+
+TEST(DownloadWindow, FullImageGoesOutBlockByBlock) {
+  Session s(0x7370);
+  WatchedWindow& w = s.window;
+  // Hold block 128 until the window has been looked at mid-download.
+  std::atomic<bool> held{false}, release{false};
+  s.ports.beforeBlock = [&](std::uint32_t index) {
+    if (index != 128) return;
+    held = true;
+    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  ASSERT_TRUE(s.user.Choose(s.Image("firmware.bin", 0x7370, kFirmwareImageSize)));
+  ASSERT_TRUE(ui::user::Click(*w.pbtnDLStart));
+  ASSERT_TRUE(WaitFor(w, [&] { return held.load(); }));
+  EXPECT_TRUE(w.anmtDownloadFile->Showing() && w.anmtDownloadFile->Active());
+  EXPECT_EQ(w.pbrDownloadStatus->Position(), 50);
+  EXPECT_FALSE(w.pbtnDLOpen->Usable() || w.pbtnDLClose->Usable() || w.pbtnDLReboot->Usable());
+  release = true;
+  ASSERT_TRUE(WaitFor(w, [&] { return !s.desktop.boxes.empty() && w.pbtnDLClose->Usable(); }));
+
+  EXPECT_EQ(s.user.LastBox(), "Download Complete");
+  EXPECT_EQ(s.desktop.boxes.back().caption, kCaption);
+  EXPECT_EQ(s.desktop.boxes.back().flags, platform::kMbOk);
+  const auto blocks = s.driver.Blocks();
+  ASSERT_EQ(blocks.size(), std::size_t{256});
+  for (std::uint32_t i = 0; i < 256; ++i) {
+    EXPECT_EQ(blocks[i].index, i);
+    EXPECT_EQ(blocks[i].devicePath, "\\\\.\\COM5");
+  }
+  // The file's own bytes, trailer included.
+  std::vector<std::uint8_t> image;
+  for (const auto& block : blocks) image.insert(image.end(), block.data.begin(), block.data.end());
+  EXPECT_EQ(image[1000], FirmwareImageByte(1000));
+  EXPECT_EQ(std::string(image.end() - 8, image.end() - 4), "7370");
+  ASSERT_EQ(w.progress.size(), std::size_t{256});
+  EXPECT_EQ(w.progress.back(), 100);
+  EXPECT_TRUE(std::is_sorted(w.progress.begin(), w.progress.end()));
+  EXPECT_TRUE(s.user.ReadyForAnotherFile());
+  EXPECT_TRUE(w.pbtnDLReboot->Usable());
+  EXPECT_FALSE(w.anmtDownloadFile->Showing() || w.anmtDownloadFile->Active());
+  EXPECT_EQ(w.pbrDownloadStatus->Position(), 0);
+}
+
+TEST(DownloadWindow, WImageEndsInATrailerBlock) {
+  Session s(0xC371);
+  ASSERT_TRUE(s.user.Choose(s.Image("w.bin", 0xC371, 1032)));
+  ASSERT_TRUE(s.user.Download());
+  EXPECT_EQ(s.user.LastBox(), "Download Complete");
+  const auto blocks = s.driver.Blocks();
+  ASSERT_EQ(blocks.size(), std::size_t{2});
+  EXPECT_EQ(blocks[0].index, 0u);
+  EXPECT_EQ(blocks[1].index, TRAILER_BLOCK_INDEX);
+  EXPECT_EQ(std::string(blocks[1].data.begin(), blocks[1].data.begin() + 4), "C371");
+}
+
+TEST(DownloadWindow, FailuresStopTheDownloadAndReportTheirCause) {
+  // A W image that is not 1024 x n + 8, the last block refused, another block refused.
+  const struct {
+    std::uint32_t model, length;
+    int refusedBlock;
+    std::size_t blocksSent;
+    const char* message;
+  } cases[] = {
+      {0xC370, 1288, -1, 1, "Read Download binary file length fail"},
+      {0x7304, kFirmwareImageSize, 255, 256, "The format of Binary file Fail"},
+      {0x7304, kFirmwareImageSize, 17, 18, "Download Binary file Fail"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    Session s(c.model);
+    if (c.refusedBlock >= 0) s.driver.RefuseBlock(static_cast<std::uint32_t>(c.refusedBlock));
+    const int openFiles = OpenFileCount();
+    ASSERT_TRUE(s.user.Choose(s.Image("fw.bin", c.model, c.length)));
+    EXPECT_TRUE(s.window.pbtnDLStart->Usable());
+    ASSERT_TRUE(s.user.Download());
+    EXPECT_EQ(s.user.LastBox(), c.message);
+    EXPECT_EQ(s.desktop.boxes.back().flags, platform::kMbIconError);
+    EXPECT_EQ(s.driver.Blocks().size(), c.blocksSent);
+    EXPECT_TRUE(s.user.ReadyForAnotherFile());
+    EXPECT_FALSE(s.window.pbtnDLReboot->Usable());
+    EXPECT_EQ(OpenFileCount(), openFiles);
+  }
+}
+
+TEST(DownloadWindow, FileChoiceReplacesRechecksAndShortensThePath) {
+  Session s(0xC370);
+  TfrmDownload& w = s.window;
+  const int openFiles = OpenFileCount();
+  ASSERT_TRUE(s.user.Choose(s.Image("first.bin", 0xC370, 1032)));
+  EXPECT_TRUE(w.pbtnDLStart->Usable());
+  // A second file closes the first.
+  const std::string second = s.Image("second.bin", 0xC370, 2056);
+  ASSERT_TRUE(s.user.Choose(second));
+  EXPECT_EQ(w.FileSize, 2056u);
+  EXPECT_EQ(OpenFileCount(), openFiles + 1);
+  // A cancelled dialog checks the file chosen last again: now it is refused.
+  std::filesystem::resize_file(second, 2057);
+  ASSERT_TRUE(s.user.Choose(""));
+  EXPECT_EQ(s.user.LastBox(), "Firmware Binary File Length Wrong");
+  EXPECT_EQ(s.desktop.boxes.back().caption, kCaption);
+  EXPECT_TRUE(s.user.ReadyForAnotherFile());
+  EXPECT_EQ(OpenFileCount(), openFiles);
+
+  std::string name = s.dir.path() + "/";
+  ASSERT_LT(name.size(), std::size_t{60});
+  name += std::string(70 - name.size() - 4, 'n') + ".bin";
+  ASSERT_EQ(name.size(), std::size_t{70});
+  ASSERT_TRUE(s.user.Choose(s.Image(name.substr(s.dir.path().size() + 1), 0xC370, 1032)));
+  EXPECT_EQ(w.stxtDownloadFileName->Text(), "..." + name.substr(22));
+}
+
+TEST(DownloadWindow, UnopenableAndVanishedFilesLeaveNothingOpen) {
+  Session s(0x7370);
+  const int openFiles = OpenFileCount();
+  ASSERT_TRUE(s.user.Choose(s.dir.File("missing.bin")));
+  EXPECT_EQ(s.user.LastBox(), "Open Firmware Binary File Fail");
+  EXPECT_TRUE(s.user.ReadyForAnotherFile());
+
+  const std::string path = s.Image("fw.bin", 0x7370, kFirmwareImageSize);
+  ASSERT_TRUE(s.user.Choose(path));
+  EXPECT_TRUE(s.window.pbtnDLStart->Usable());
+  std::filesystem::resize_file(path, 0);
+  ASSERT_TRUE(s.user.Download());
+  EXPECT_EQ(s.user.LastBox(), "Read Download binary file length fail");
+  EXPECT_TRUE(s.driver.Blocks().empty());
+  EXPECT_TRUE(s.user.ReadyForAnotherFile());
+  EXPECT_EQ(OpenFileCount(), openFiles);
+}
+
+// As the main window runs it: shown modally until Close, which is the only way out.
+TEST(DownloadWindow, RefusedRebootIsReportedAndCloseEndsTheWindow) {
+  Bench bench;
+  const std::string path = bench.Image("fw.bin", 0x7370, kFirmwareImageSize);
+  bench.backend.WhenModal("frmDownload", [&](ui::Window& window) {
+    User user{static_cast<TfrmDownload&>(window), bench.desktop};
+    TfrmDownload& w = user.w;
+    ASSERT_TRUE(user.Choose(path));
+    ASSERT_TRUE(user.Download());
+    bench.driver.RefuseReboot();
+    ASSERT_TRUE(ui::user::Click(*w.pbtnDLReboot));
+    EXPECT_EQ(bench.driver.Reboots(), std::vector<std::string>{"\\\\.\\COM5"});
+    EXPECT_EQ(user.LastBox(), "Reboot COM5 Fail");
+    EXPECT_EQ(bench.desktop.boxes.back().caption, kCaption);
+    EXPECT_FALSE(w.pbtnDLReboot->Usable());
+    EXPECT_TRUE(ui::user::Click(*w.pbtnDLClose));
+  });
+  RunComFirmwareUpdate(nullptr, "COM5", 0x7370, bench.ports, bench.desktop);
+  EXPECT_EQ(bench.backend.ModalWindows(), std::vector<std::string>{"frmDownload"});
+  EXPECT_TRUE(bench.backend.StuckWindows().empty());
+}
+
+TEST(DownloadWindow, PortThatCannotBeOpenedIsNeverShown) {
+  Bench bench;
+  bench.ports.refuseOpen = true;
+  RunComFirmwareUpdate(nullptr, "COM9", 0x7370, bench.ports, bench.desktop);
+  EXPECT_TRUE(bench.backend.ModalWindows().empty());
+  ASSERT_EQ(bench.desktop.boxes.size(), std::size_t{1});
+  EXPECT_EQ(bench.desktop.boxes[0].text, "Open COM9 Fail");
+  EXPECT_EQ(bench.desktop.boxes[0].caption, "VEQ COMPort Mapping Utility for Windows95/98/Me");
+  EXPECT_EQ(bench.desktop.boxes[0].flags, platform::kMbIconError);
+
+  TfrmDownload window(nullptr, "COM9", 0x7370, bench.ports, bench.desktop, kQuick);
+  EXPECT_EQ(window.ReadyToShow(), 0);
+  EXPECT_FALSE(window.Enabled());
+}
 
 }  // namespace
-
-class DownloadWindowTest : public QObject {
-  Q_OBJECT
-
- private slots:
-  void layoutAndAcceptedFile() {
-    Session s(0x7370);
-    TfrmDownload& w = *s.window;
-    QCOMPARE(w.ReadyToShow(), 1);
-    QCOMPARE(s.ports.opened, std::vector<std::string>{"\\\\.\\COM5"});
-    QCOMPARE(w.windowTitle(), kCaption);
-    QCOMPARE(w.size(), QSize(463, 195));
-    QVERIFY(!(w.windowFlags() & Qt::WindowCloseButtonHint));
-    QCOMPARE(w.gbxDownloadFile->height(), 49);
-    QCOMPARE(w.gbxDownloadStatus->height(), 104);
-    QCOMPARE(w.pbtnDLOpen->geometry(), QRect(370, 16, 75, 25));
-    QCOMPARE(w.pbtnDLReboot->geometry(), QRect(170, 8, 75, 25));
-    QCOMPARE(w.pbtnDLStart->geometry(), QRect(270, 8, 75, 25));
-    QCOMPARE(w.pbtnDLClose->geometry(), QRect(370, 8, 75, 25));
-    QCOMPARE(w.pbrDownloadStatus->geometry(), QRect(16, 8, 425, 25));
-    QCOMPARE(w.pbrDownloadStatus->maximum(), 100);
-    QVERIFY(w.pbtnDLOpen->isEnabled() && w.pbtnDLClose->isEnabled());
-    QVERIFY(!w.pbtnDLStart->isEnabled() && !w.pbtnDLReboot->isEnabled());
-    QVERIFY(!w.anmtDownloadFile->Active());
-
-    s.Choose(s.Image("firmware.bin", 0x7370, kFirmwareImageSize));
-    QCOMPARE(s.desktop.dialogs.size(), std::size_t{1});
-    QCOMPARE(s.desktop.dialogs[0].title, std::string("Open Firmware Binary File"));
-    QCOMPARE(s.desktop.dialogs[0].filter, std::string("Firmware binary file (*.bin)|*.bin"));
-    QVERIFY(s.desktop.boxes.empty());
-    QVERIFY(w.pbtnDLStart->isEnabled());
-    QCOMPARE(w.FileSize, kFirmwareImageSize);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QVERIFY(w.grab().save(ScreenshotPath("firmware-window-accepted.png")));
-  }
-
-  void fullImageGoesOutBlockByBlock() {
-    Session s(0x7370);
-    TfrmDownload& w = *s.window;
-    QList<int> progress;
-    connect(w.pbrDownloadStatus, &QProgressBar::valueChanged, [&](int value) { progress << value; });
-    // Hold block 128 until the window has been looked at mid-download.
-    std::atomic<bool> held{false}, release{false};
-    s.ports.beforeBlock = [&](std::uint32_t index) {
-      if (index != 128) return;
-      held = true;
-      while (!release) QThread::msleep(1);
-    };
-    const std::string path = s.Image("firmware.bin", 0x7370, kFirmwareImageSize);
-    s.Choose(path);
-    w.show();
-    w.pbtnDLStart->click();
-    QVERIFY(WaitUntil([&] { return held.load(); }));
-    QVERIFY(WaitUntil([&] { return w.anmtDownloadFile->Frame() > 3; }));
-    QVERIFY(w.anmtDownloadFile->isVisible() && w.anmtDownloadFile->Active());
-    QCOMPARE(w.pbrDownloadStatus->value(), 50);
-    QVERIFY(!w.pbtnDLOpen->isEnabled() && !w.pbtnDLClose->isEnabled() && !w.pbtnDLReboot->isEnabled());
-    QVERIFY(w.grab().save(ScreenshotPath("firmware-window-downloading.png")));
-    release = true;
-    QVERIFY(WaitUntil([&] { return !s.desktop.boxes.empty() && w.pbtnDLClose->isEnabled(); }));
-
-    QCOMPARE(s.LastBox(), std::string("Download Complete"));
-    QCOMPARE(QString::fromStdString(s.desktop.boxes.back().caption), kCaption);
-    QCOMPARE(s.desktop.boxes.back().flags, platform::kMbOk);
-    const auto blocks = s.driver.Blocks();
-    QCOMPARE(blocks.size(), std::size_t{256});
-    for (std::uint32_t i = 0; i < 256; ++i) {
-      QCOMPARE(blocks[i].index, i);
-      QCOMPARE(blocks[i].devicePath, std::string("\\\\.\\COM5"));
-    }
-    // The file's own bytes, trailer included.
-    std::vector<std::uint8_t> image;
-    for (const auto& block : blocks) image.insert(image.end(), block.data.begin(), block.data.end());
-    QCOMPARE(image[1000], FirmwareImageByte(1000));
-    QCOMPARE(std::string(image.end() - 8, image.end() - 4), std::string("7370"));
-    QVERIFY(progress.contains(100));
-    QVERIFY(std::is_sorted(progress.begin(), progress.end() - 1));
-    QVERIFY(s.ReadyForAnotherFile());
-    QVERIFY(w.pbtnDLReboot->isEnabled());
-    QVERIFY(!w.anmtDownloadFile->isVisible());
-    QCOMPARE(w.pbrDownloadStatus->value(), 0);
-  }
-
-  void wImageEndsInATrailerBlock() {
-    Session s(0xC371);
-    s.Choose(s.Image("w.bin", 0xC371, 1032));
-    QVERIFY(s.Download());
-    QCOMPARE(s.LastBox(), std::string("Download Complete"));
-    const auto blocks = s.driver.Blocks();
-    QCOMPARE(blocks.size(), std::size_t{2});
-    QCOMPARE(blocks[0].index, 0u);
-    QCOMPARE(blocks[1].index, TRAILER_BLOCK_INDEX);
-    QCOMPARE(std::string(blocks[1].data.begin(), blocks[1].data.begin() + 4), std::string("C371"));
-  }
-
-  void failuresStopTheDownloadAndReportTheirCause_data() {
-    QTest::addColumn<std::uint32_t>("model");
-    QTest::addColumn<std::uint32_t>("length");
-    QTest::addColumn<int>("refusedBlock");
-    QTest::addColumn<int>("blocksSent");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("W image not 1024 x n + 8") << 0xC370u << 1288u << -1 << 1
-                                              << "Read Download binary file length fail";
-    QTest::newRow("last block refused") << 0x7304u << kFirmwareImageSize << 255 << 256
-                                        << "The format of Binary file Fail";
-    QTest::newRow("other block refused") << 0x7304u << kFirmwareImageSize << 17 << 18 << "Download Binary file Fail";
-  }
-
-  void failuresStopTheDownloadAndReportTheirCause() {
-    QFETCH(std::uint32_t, model);
-    QFETCH(std::uint32_t, length);
-    QFETCH(int, refusedBlock);
-    QFETCH(int, blocksSent);
-    QFETCH(QString, message);
-    Session s(model);
-    if (refusedBlock >= 0) s.driver.RefuseBlock(static_cast<std::uint32_t>(refusedBlock));
-    const int openFiles = OpenFileCount();
-    s.Choose(s.Image("fw.bin", model, length));
-    QVERIFY(s.window->pbtnDLStart->isEnabled());
-    QVERIFY(s.Download());
-    QCOMPARE(QString::fromStdString(s.LastBox()), message);
-    QCOMPARE(s.desktop.boxes.back().flags, platform::kMbIconError);
-    QCOMPARE(s.driver.Blocks().size(), static_cast<std::size_t>(blocksSent));
-    QVERIFY(s.ReadyForAnotherFile());
-    QVERIFY(!s.window->pbtnDLReboot->isEnabled());
-    QCOMPARE(OpenFileCount(), openFiles);
-  }
-
-  void fileChoiceReplacesRechecksAndShortensThePath() {
-    Session s(0xC370);
-    TfrmDownload& w = *s.window;
-    const int openFiles = OpenFileCount();
-    s.Choose(s.Image("first.bin", 0xC370, 1032));
-    QVERIFY(w.pbtnDLStart->isEnabled());
-    // A second file closes the first.
-    const std::string second = s.Image("second.bin", 0xC370, 2056);
-    s.Choose(second);
-    QCOMPARE(w.FileSize, 2056u);
-    QCOMPARE(OpenFileCount(), openFiles + 1);
-    // A cancelled dialog checks the file chosen last again: now it is refused.
-    std::filesystem::resize_file(second, 2057);
-    s.Choose("");
-    QCOMPARE(s.LastBox(), std::string("Firmware Binary File Length Wrong"));
-    QCOMPARE(QString::fromStdString(s.desktop.boxes.back().caption), kCaption);
-    QVERIFY(s.ReadyForAnotherFile());
-    QCOMPARE(OpenFileCount(), openFiles);
-
-    std::string name = s.dir.path() + "/";
-    QVERIFY(name.size() < 60);
-    name += std::string(70 - name.size() - 4, 'n') + ".bin";
-    QCOMPARE(name.size(), std::size_t{70});
-    s.Choose(s.Image(name.substr(s.dir.path().size() + 1), 0xC370, 1032));
-    QCOMPARE(w.stxtDownloadFileName->text(), QString::fromStdString("..." + name.substr(22)));
-  }
-
-  void unopenableAndVanishedFilesLeaveNothingOpen() {
-    Session s(0x7370);
-    const int openFiles = OpenFileCount();
-    s.Choose(s.dir.File("missing.bin"));
-    QCOMPARE(s.LastBox(), std::string("Open Firmware Binary File Fail"));
-    QVERIFY(s.ReadyForAnotherFile());
-
-    const std::string path = s.Image("fw.bin", 0x7370, kFirmwareImageSize);
-    s.Choose(path);
-    QVERIFY(s.window->pbtnDLStart->isEnabled());
-    std::filesystem::resize_file(path, 0);
-    QVERIFY(s.Download());
-    QCOMPARE(s.LastBox(), std::string("Read Download binary file length fail"));
-    QVERIFY(s.driver.Blocks().empty());
-    QVERIFY(s.ReadyForAnotherFile());
-    QCOMPARE(OpenFileCount(), openFiles);
-  }
-
-  void refusedRebootIsReported() {
-    Session s(0x7370);
-    s.Choose(s.Image("fw.bin", 0x7370, kFirmwareImageSize));
-    QVERIFY(s.Download());
-    s.driver.RefuseReboot();
-    QVERIFY(s.window->pbtnDLReboot->isEnabled());
-    s.window->pbtnDLReboot->click();
-    QCOMPARE(s.driver.Reboots(), std::vector<std::string>{"\\\\.\\COM5"});
-    QCOMPARE(s.LastBox(), std::string("Reboot COM5 Fail"));
-    QCOMPARE(QString::fromStdString(s.desktop.boxes.back().caption), kCaption);
-    QVERIFY(!s.window->pbtnDLReboot->isEnabled());
-  }
-
-  void portThatCannotBeOpenedIsNeverShown() {
-    testsupport::SimulatedDriver driver;
-    testsupport::DriverPorts ports(driver);
-    ports.refuseOpen = true;
-    testsupport::ScriptedDesktop desktop;
-    bool shown = false;
-    QTimer guard;
-    connect(&guard, &QTimer::timeout, [&] {
-      if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-        shown = true;
-        modal->done(0);
-      }
-    });
-    guard.start(50);
-    RunComFirmwareUpdate(nullptr, "COM9", 0x7370, ports, desktop);
-    QVERIFY(!shown);
-    QCOMPARE(desktop.boxes.size(), std::size_t{1});
-    QCOMPARE(desktop.boxes[0].text, std::string("Open COM9 Fail"));
-    QCOMPARE(desktop.boxes[0].caption, std::string("VEQ COMPort Mapping Utility for Windows95/98/Me"));
-    QCOMPARE(desktop.boxes[0].flags, platform::kMbIconError);
-
-    TfrmDownload window(nullptr, "COM9", 0x7370, ports, desktop, kQuick);
-    QCOMPARE(window.ReadyToShow(), 0);
-    QVERIFY(!window.isEnabled());
-  }
-};
-
-QTEST_MAIN(DownloadWindowTest)
-#include "download_window_test.moc"

@@ -1,18 +1,22 @@
-// The network firmware window offscreen: the file check with its messages and labels,
-// and a whole update against the device simulator on 127.0.0.1.
-#include <QDir>
-#include <QStyleFactory>
-#include <QtTest>
+// The network firmware window on the headless toolkit: the file check with its messages
+// and labels, and a whole update against the device simulator on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <chrono>
 #include <fstream>
 
 #include "devsim/device_simulator.h"
 #include "firmware/download_window_v2.h"
 #include "platform/address.h"
-#include "platform/window_style.h"
 #include "support/scripted_desktop.h"
 #include "support/temp_dir.h"
+#include "ui/headless/headless_backend.h"
+#include "ui/headless/user.h"
+#include "window_wait.h"
 
 namespace {
+
+using testsupport::WaitFor;
 
 std::vector<std::uint8_t> Bytes(std::size_t size, int seed) {
   std::vector<std::uint8_t> bytes(size);
@@ -24,17 +28,19 @@ void Write(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-void SaveScreenshot(QWidget* widget, const QString& name) {
-  const QString dir = qEnvironmentVariable("VEQ_SCREENSHOT_DIR", "screenshots");
-  QDir().mkpath(dir);
-  QVERIFY(widget->grab().save(dir + "/" + name));
-}
-
 struct Bench {
   Bench() : network(platform::CreateSystemNetwork()) {}
   std::unique_ptr<TfrmDownloadV2> Window(std::uint32_t model = 0x7316, NetworkTimings timings = {}) {
     return std::make_unique<TfrmDownloadV2>(nullptr, platform::InetAddr("127.0.0.1"), "COM7", model, *network,
                                             desktop, timings);
+  }
+  // Timings that reach device on 127.0.0.1.
+  static NetworkTimings On(const devsim::DeviceSimulator& device, int resetPauseMs) {
+    NetworkTimings timings;
+    timings.commandPort = device.commandPort();
+    timings.monitorPort = device.monitorPort();
+    timings.resetPauseMs = resetPauseMs;
+    return timings;
   }
   // A file at a path of exactly length characters.
   std::string FileOfLength(std::size_t length, const std::vector<std::uint8_t>& bytes) {
@@ -43,6 +49,13 @@ struct Bench {
     Write(path, bytes);
     return path;
   }
+  // Opens path through the Open button.
+  bool Choose(TfrmDownloadV2& w, const std::string& path) {
+    desktop.dialogPaths.push_back(path);
+    return ui::user::Click(*w.pbtnDLOpen);
+  }
+
+  ui::HeadlessBackend backend;
   testsupport::TempDir dir;
   std::unique_ptr<platform::Network> network;
   testsupport::ScriptedDesktop desktop;
@@ -50,121 +63,98 @@ struct Bench {
 
 const std::vector<std::uint8_t> kImage1 = Bytes(3000, 5), kImage2 = Bytes(4096, 7);
 
+TEST(NetworkDownloadWindow, OpenChecksTheFileAndShowsItsName) {
+  Bench bench;
+  auto w = bench.Window();
+  EXPECT_FALSE(w->Enabled());  // until the readiness query
+  EXPECT_EQ(w->ReadyToShow(), 1);
+  EXPECT_TRUE(w->Enabled());
+  EXPECT_EQ(w->Caption(), "COM7 Download Firmware");
+  EXPECT_EQ(w->Spec().clientWidth, 463);
+  EXPECT_EQ(w->Spec().clientHeight, 195);
+  EXPECT_TRUE(w->pbtnDLOpen->Usable() && !w->pbtnDLStart->Usable() && w->pbtnDLClose->Usable());
+  EXPECT_FALSE(w->anmtDownloadFile->Showing());
+  EXPECT_EQ(w->stxtDwonloadFileName->Text(), "");
+
+  const auto good = BuildExfBytes(0x7316, kImage1, 1, 0, kImage2, 1, 0);
+  const std::string shortPath = bench.FileOfLength(47, good), longPath = bench.FileOfLength(48, good);
+  ASSERT_TRUE(bench.Choose(*w, shortPath));
+  EXPECT_EQ(bench.desktop.dialogs.at(0).title, "Open Firmware Binary File");
+  EXPECT_EQ(bench.desktop.dialogs.at(0).filter, "VEQ binary file (*.exf)|*.EXF");
+  EXPECT_EQ(bench.desktop.dialogs.at(0).defaultExt, "exg");
+  EXPECT_EQ(w->stxtDownloadFileName->Text(), shortPath);
+  EXPECT_TRUE(w->pbtnDLStart->Usable());
+  ASSERT_TRUE(bench.Choose(*w, longPath));
+  EXPECT_EQ(w->stxtDownloadFileName->Text(), "..." + longPath);
+
+  // Cancel changes nothing; refused files keep the file accepted before.
+  ASSERT_TRUE(bench.Choose(*w, ""));
+  EXPECT_EQ(w->stxtDownloadFileName->Text(), "..." + longPath);
+  auto broken = good;
+  broken.back() ^= 1;  // one byte of image 2
+  const std::string brokenPath = bench.dir.File("broken.exf");
+  Write(brokenPath, broken);
+  const std::string otherPath = bench.dir.File("other.exf");
+  Write(otherPath, BuildExfBytes(0x7308, kImage1, 1, 0, kImage2, 1, 0));
+  for (const std::string& path : {brokenPath, otherPath, bench.dir.File("missing.exf")})
+    ASSERT_TRUE(bench.Choose(*w, path));
+  std::vector<std::string> texts;
+  for (const auto& box : bench.desktop.boxes) texts.push_back(box.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"The VEQ Binary file is corrupted", "The Binary File is not for VEQ 7316+",
+                                             "Cannot find the VEQ Binary file"}));
+  EXPECT_EQ(bench.desktop.boxes[0].flags, 0x10u);
+  EXPECT_EQ(bench.desktop.boxes[0].caption, "COM7 Download Firmware");
+  EXPECT_TRUE(w->pbtnDLStart->Usable());
+  EXPECT_EQ(w->File.image2, kImage2);
+}
+
+TEST(NetworkDownloadWindow, AWholeUpdateAgainstTheSimulatedDevice) {
+  devsim::DeviceSimulator device(devsim::DeviceSettings{});
+  ASSERT_TRUE(device.ok());
+  Bench bench;
+  auto w = bench.Window(0x7316, Bench::On(device, 300));
+  w->ReadyToShow();
+  const std::string path = bench.dir.File("fw.exf");
+  Write(path, BuildExfBytes(0x7316, Bytes(200000, 3), 1, 0, Bytes(200704, 9), 1, 0));
+  ASSERT_TRUE(bench.Choose(*w, path));
+  ASSERT_TRUE(ui::user::Click(*w->pbtnDLStart));
+  EXPECT_FALSE(w->pbtnDLOpen->Usable() || w->pbtnDLStart->Usable() || w->pbtnDLClose->Usable());
+  EXPECT_TRUE(WaitFor(*w, [&] { return w->anmtDownloadFile->Showing() && w->pbrDownloadStatus->Position() > 0; }));
+  EXPECT_TRUE(w->anmtDownloadFile->Active());
+  ASSERT_TRUE(WaitFor(*w, [&] { return w->pbtnDLClose->Usable(); }, 30000));
+  EXPECT_EQ(w->pbrDownloadStatus->Position(), 100);
+  EXPECT_FALSE(w->anmtDownloadFile->Showing());
+  EXPECT_TRUE(bench.desktop.boxes.empty());  // success shows no box
+  EXPECT_EQ(device.Image1(), w->File.image1);
+  EXPECT_EQ(device.Image2(), w->File.image2);
+}
+
+// The close box stays during a download; the window goes at once and waits only for the
+// worker's stop, not for the device.
+TEST(NetworkDownloadWindow, ClosingDuringADownloadNeverHangs) {
+  devsim::DeviceSettings settings;
+  settings.fault = devsim::Fault::kFallSilent;
+  devsim::DeviceSimulator device(settings);
+  Bench bench;
+  auto w = bench.Window(0x7316, Bench::On(device, 0));
+  ASSERT_EQ(w->ReadyToShow(), 1);
+  const std::string path = bench.dir.File("fw.exf");
+  Write(path, BuildExfBytes(0x7316, kImage1, 1, 0, kImage2, 1, 0));
+  std::chrono::steady_clock::time_point closed;
+  bench.backend.WhenModal("frmDownloadV2", [&](ui::Window& window) {
+    auto& v2 = static_cast<TfrmDownloadV2&>(window);
+    ASSERT_TRUE(bench.Choose(v2, path));
+    ASSERT_TRUE(ui::user::Click(*v2.pbtnDLStart));
+    ASSERT_TRUE(WaitFor(v2, [&] { return !device.ImageBlockLengths().empty(); }, 10000));
+    closed = std::chrono::steady_clock::now();
+    EXPECT_TRUE(ui::user::CloseBox(v2));
+  });
+  w->ShowModal();
+  w.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::seconds(5))
+      << "closing waited for the silent device";
+  EXPECT_TRUE(bench.desktop.boxes.empty());
+  EXPECT_TRUE(bench.backend.StuckWindows().empty());
+}
+
 }  // namespace
-
-class DownloadWindowV2Test : public QObject {
-  Q_OBJECT
-
- private slots:
-  void initTestCase() {
-    QApplication::setStyle(QStyleFactory::create("Windows"));
-    QApplication::setFont(WindowFont());
-  }
-
-  void openChecksTheFileAndShowsItsName() {
-    Bench bench;
-    auto w = bench.Window();
-    QCOMPARE(w->ReadyToShow(), 1);
-    QVERIFY(w->isEnabled());
-    QCOMPARE(w->windowTitle(), QString("COM7 Download Firmware"));
-    QCOMPARE(w->size(), QSize(463, 195));
-    QVERIFY(w->pbtnDLOpen->isEnabled() && !w->pbtnDLStart->isEnabled() && w->pbtnDLClose->isEnabled());
-    QVERIFY(!w->anmtDownloadFile->isVisible());
-    QCOMPARE(w->stxtDwonloadFileName->text(), QString());
-
-    const auto good = BuildExfBytes(0x7316, kImage1, 1, 0, kImage2, 1, 0);
-    const std::string shortPath = bench.FileOfLength(47, good), longPath = bench.FileOfLength(48, good);
-    bench.desktop.dialogPaths = {shortPath};
-    w->pbtnDLOpenClick();
-    QCOMPARE(bench.desktop.dialogs.at(0).filter, std::string("VEQ binary file (*.exf)|*.EXF"));
-    QCOMPARE(bench.desktop.dialogs.at(0).defaultExt, std::string("exg"));
-    QCOMPARE(w->stxtDownloadFileName->text(), QString::fromStdString(shortPath));
-    QVERIFY(w->pbtnDLStart->isEnabled());
-    bench.desktop.dialogPaths = {longPath};
-    w->pbtnDLOpenClick();
-    QCOMPARE(w->stxtDownloadFileName->text(), QString::fromStdString("..." + longPath));
-    w->show();
-    SaveScreenshot(w.get(), "network-firmware-window-checked.png");
-
-    // Cancel changes nothing; refused files keep the file accepted before.
-    bench.desktop.dialogPaths = {""};
-    w->pbtnDLOpenClick();
-    QCOMPARE(w->stxtDownloadFileName->text(), QString::fromStdString("..." + longPath));
-    auto broken = good;
-    broken.back() ^= 1;  // one byte of image 2
-    const std::string brokenPath = bench.dir.File("broken.exf");
-    Write(brokenPath, broken);
-    const std::string otherPath = bench.dir.File("other.exf");
-    Write(otherPath, BuildExfBytes(0x7308, kImage1, 1, 0, kImage2, 1, 0));
-    bench.desktop.dialogPaths = {brokenPath, otherPath, bench.dir.File("missing.exf")};
-    w->pbtnDLOpenClick();
-    w->pbtnDLOpenClick();
-    w->pbtnDLOpenClick();
-    std::vector<std::string> texts;
-    for (const auto& box : bench.desktop.boxes) texts.push_back(box.text);
-    QCOMPARE(texts, (std::vector<std::string>{"The VEQ Binary file is corrupted", "The Binary File is not for VEQ 7316+",
-                                              "Cannot find the VEQ Binary file"}));
-    QCOMPARE(bench.desktop.boxes[0].flags, 0x10u);
-    QVERIFY(w->pbtnDLStart->isEnabled());
-    QCOMPARE(w->File.image2, kImage2);
-  }
-
-  void aWholeUpdateAgainstTheSimulatedDevice() {
-    devsim::DeviceSimulator device(devsim::DeviceSettings{});
-    QVERIFY(device.ok());
-    Bench bench;
-    NetworkTimings timings;
-    timings.commandPort = device.commandPort();
-    timings.monitorPort = device.monitorPort();
-    timings.resetPauseMs = 300;
-    auto w = bench.Window(0x7316, timings);
-    w->ReadyToShow();
-    w->show();
-    const std::string path = bench.dir.File("fw.exf");
-    Write(path, BuildExfBytes(0x7316, Bytes(200000, 3), 1, 0, Bytes(200704, 9), 1, 0));
-    bench.desktop.dialogPaths = {path};
-    w->pbtnDLOpenClick();
-    bool shot = false;
-    QTest::mouseClick(w->pbtnDLStart, Qt::LeftButton);
-    QVERIFY(!w->pbtnDLOpen->isEnabled() && !w->pbtnDLStart->isEnabled() && !w->pbtnDLClose->isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT((shot = shot || (w->anmtDownloadFile->isVisible() &&
-                                              w->pbrDownloadStatus->value() > 0 &&
-                                              w->grab().save(qEnvironmentVariable("VEQ_SCREENSHOT_DIR", "screenshots") +
-                                                             "/network-firmware-window-downloading.png"))),
-                             20000);
-    QTRY_VERIFY_WITH_TIMEOUT(w->pbtnDLClose->isEnabled(), 30000);
-    QCOMPARE(w->pbrDownloadStatus->value(), 100);
-    QVERIFY(!w->anmtDownloadFile->isVisible());
-    QVERIFY(bench.desktop.boxes.empty());  // success shows no box
-    QCOMPARE(device.Image1(), w->File.image1);
-    QCOMPARE(device.Image2(), w->File.image2);
-  }
-
-  void closingDuringADownloadNeverHangs() {
-    devsim::DeviceSettings settings;
-    settings.fault = devsim::Fault::kFallSilent;
-    devsim::DeviceSimulator device(settings);
-    Bench bench;
-    NetworkTimings timings;
-    timings.commandPort = device.commandPort();
-    timings.monitorPort = device.monitorPort();
-    timings.resetPauseMs = 0;
-    auto w = bench.Window(0x7316, timings);
-    w->ReadyToShow();
-    const std::string path = bench.dir.File("fw.exf");
-    Write(path, BuildExfBytes(0x7316, kImage1, 1, 0, kImage2, 1, 0));
-    bench.desktop.dialogPaths = {path};
-    w->pbtnDLOpenClick();
-    w->pbtnDLStartClick();
-    QTRY_VERIFY_WITH_TIMEOUT(!device.ImageBlockLengths().empty(), 10000);
-    QElapsedTimer timer;
-    timer.start();
-    w->close();
-    w.reset();
-    QVERIFY2(timer.elapsed() < 5000, "closing waited for the silent device");
-    QVERIFY(bench.desktop.boxes.empty());
-  }
-};
-
-QTEST_MAIN(DownloadWindowV2Test)
-#include "download_window_v2_test.moc"

@@ -1,8 +1,9 @@
-// The network firmware window offscreen against every misbehaviour of the simulated
-// device and against peers that talk nonsense: each run ends with its failure box, and
-// the window is left as after any failed run, ready for a second Start.
-#include <QStyleFactory>
-#include <QtTest>
+// The network firmware window on the headless toolkit against every misbehaviour of the
+// simulated device and against peers that talk nonsense: each run ends with its failure
+// box, and the window is left as after any failed run, ready for a second Start.
+#include <gtest/gtest.h>
+
+#include <chrono>
 #include <fstream>
 
 #include "devsim/device_simulator.h"
@@ -10,10 +11,12 @@
 #include "firmware/download_window_v2.h"
 #include "firmware/monitor_link.h"
 #include "platform/address.h"
-#include "platform/window_style.h"
 #include "support/hostile_peer.h"
 #include "support/scripted_desktop.h"
 #include "support/temp_dir.h"
+#include "ui/headless/headless_backend.h"
+#include "ui/headless/user.h"
+#include "window_wait.h"
 
 namespace {
 
@@ -31,7 +34,6 @@ struct Bench {
     window = std::make_unique<TfrmDownloadV2>(nullptr, platform::InetAddr("127.0.0.1"), "COM7", 0x7316, *network,
                                               desktop, timings);
     window->ReadyToShow();
-    window->show();
     std::vector<std::uint8_t> image1(3000), image2(4096);
     for (std::size_t i = 0; i < image2.size(); ++i) image2[i] = static_cast<std::uint8_t>(i * 7);
     for (std::size_t i = 0; i < image1.size(); ++i) image1[i] = static_cast<std::uint8_t>(i * 5);
@@ -39,19 +41,19 @@ struct Bench {
     const std::string path = dir.File("fw.exf");
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     desktop.dialogPaths = {path};
-    window->pbtnDLOpenClick();
+    opened = ui::user::Click(*window->pbtnDLOpen) && window->pbtnDLStart->Usable();
   }
 
-  // Clicks Start and waits for the run's end: Close enabled again.
+  // Clicks Start and waits for the run's end: Close usable again.
   bool RunOnce() {
-    QTest::mouseClick(window->pbtnDLStart, Qt::LeftButton);
-    if (window->pbtnDLClose->isEnabled()) return false;  // a run holds every button
-    return QTest::qWaitFor([&] { return window->pbtnDLClose->isEnabled(); }, 20000);
+    if (!ui::user::Click(*window->pbtnDLStart)) return false;
+    if (window->pbtnDLClose->Usable()) return false;  // a run holds every button
+    return testsupport::WaitFor(*window, [&] { return window->pbtnDLClose->Usable(); });
   }
-  // As a failed run leaves it: every button enabled, the animation gone.
+  // As a failed run leaves it: every button usable, the animation gone.
   bool LeftUsable() const {
-    return window->pbtnDLOpen->isEnabled() && window->pbtnDLStart->isEnabled() && window->pbtnDLClose->isEnabled() &&
-           !window->anmtDownloadFile->isVisible();
+    return window->pbtnDLOpen->Usable() && window->pbtnDLStart->Usable() && window->pbtnDLClose->Usable() &&
+           !window->anmtDownloadFile->Showing();
   }
   std::vector<std::string> Boxes() const {
     std::vector<std::string> texts;
@@ -59,90 +61,81 @@ struct Bench {
     return texts;
   }
 
+  ui::HeadlessBackend backend;
   testsupport::TempDir dir;
   std::unique_ptr<platform::Network> network;
   testsupport::ScriptedDesktop desktop;
   std::unique_ptr<TfrmDownloadV2> window;
+  bool opened = false;
 };
+
+TEST(HostileNetworkWindow, EveryDeviceMisbehaviourFailsAndASecondStartSucceeds) {
+  for (const DeviceFaultCase& c : kDeviceFaultCases) {
+    SCOPED_TRACE(std::to_string(static_cast<int>(c.fault)) + " " + std::to_string(c.code));
+    devsim::DeviceSettings settings;
+    settings.fault = c.fault;
+    settings.faultCommand = c.code;
+    devsim::DeviceSimulator device(settings);
+    ASSERT_TRUE(device.ok());
+    Bench bench(device.commandPort(), device.monitorPort());
+    ASSERT_TRUE(bench.opened);
+    ASSERT_TRUE(bench.RunOnce());
+    EXPECT_EQ(bench.Boxes(), std::vector<std::string>{c.text});
+    EXPECT_EQ(bench.desktop.boxes.at(0).flags, 0x10u);
+    EXPECT_TRUE(bench.LeftUsable());
+
+    device.SetFault(devsim::Fault::kNone);
+    ASSERT_TRUE(bench.RunOnce());
+    EXPECT_EQ(bench.Boxes().size(), std::size_t{1});  // success shows no box
+    EXPECT_EQ(bench.window->pbrDownloadStatus->Position(), 100);
+    EXPECT_FALSE(bench.window->pbtnDLStart->Usable());  // as after any successful run
+  }
+}
+
+TEST(HostileNetworkWindow, ARefusedCommandPortRecoversThroughTheMonitor) {
+  devsim::DeviceSettings settings;
+  settings.fault = devsim::Fault::kRefuseCommandPort;
+  devsim::DeviceSimulator device(settings);
+  Bench bench(device.commandPort(), device.monitorPort());
+  ASSERT_TRUE(bench.opened);
+  ASSERT_TRUE(bench.RunOnce());
+  EXPECT_EQ(bench.Boxes(), std::vector<std::string>{"Correct the error of last download"});
+  EXPECT_EQ(bench.window->pbrDownloadStatus->Position(), 100);
+}
+
+TEST(HostileNetworkWindow, PeersTalkingNonsenseFailEveryStart) {
+  struct Case {
+    HostilePeer::Manner manner;
+    int pauseMs;
+    bool onMonitorPort;
+    std::vector<std::string> boxes;
+  };
+  const std::string command = "The Device fail to process the download command";
+  const std::string monitor = "The target device is unsupported";
+  const std::string recovery = "Correct the error of last download";
+  const Case cases[] = {
+      {HostilePeer::Manner::kRandomBytes, 0, false, {command}},
+      {HostilePeer::Manner::kTrickle, 1000, false, {command}},
+      {HostilePeer::Manner::kRandomBytes, 0, true, {recovery, monitor}},
+      {HostilePeer::Manner::kTrickle, 1000, true, {recovery, monitor}},
+  };
+  for (const Case& c : cases) {
+    HostilePeer peer(c.manner, c.pauseMs);
+    ASSERT_TRUE(peer.ok());
+    const std::uint16_t closed = testsupport::ClosedPort();
+    Bench bench(c.onMonitorPort ? closed : peer.port(), c.onMonitorPort ? peer.port() : closed);
+    ASSERT_TRUE(bench.opened);
+    std::vector<std::string> expected;
+    for (int start = 1; start <= 2; ++start) {
+      const auto begin = std::chrono::steady_clock::now();
+      ASSERT_TRUE(bench.RunOnce());
+      EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5)) << "a run outlived its time-outs";
+      expected.insert(expected.end(), c.boxes.begin(), c.boxes.end());
+      EXPECT_EQ(bench.Boxes(), expected);
+      EXPECT_TRUE(bench.LeftUsable());
+    }
+    EXPECT_EQ(peer.Connections(), 2);
+  }
+}
 
 }  // namespace
-
-class HostileWindowTest : public QObject {
-  Q_OBJECT
-
- private slots:
-  void initTestCase() {
-    QApplication::setStyle(QStyleFactory::create("Windows"));
-    QApplication::setFont(WindowFont());
-  }
-
-  void everyDeviceMisbehaviourFailsAndASecondStartSucceeds() {
-    for (const DeviceFaultCase& c : kDeviceFaultCases) {
-      const QByteArray label = QByteArray::number(static_cast<int>(c.fault)) + " " + QByteArray::number(c.code);
-      devsim::DeviceSettings settings;
-      settings.fault = c.fault;
-      settings.faultCommand = c.code;
-      devsim::DeviceSimulator device(settings);
-      QVERIFY(device.ok());
-      Bench bench(device.commandPort(), device.monitorPort());
-      QVERIFY2(bench.RunOnce(), label);
-      QCOMPARE(bench.Boxes(), std::vector<std::string>{c.text});
-      QCOMPARE(bench.desktop.boxes.at(0).flags, 0x10u);
-      QVERIFY2(bench.LeftUsable(), label);
-
-      device.SetFault(devsim::Fault::kNone);
-      QVERIFY2(bench.RunOnce(), label);
-      QCOMPARE(bench.Boxes().size(), std::size_t{1});  // success shows no box
-      QCOMPARE(bench.window->pbrDownloadStatus->value(), 100);
-      QVERIFY2(!bench.window->pbtnDLStart->isEnabled(), label);  // as after any successful run
-    }
-  }
-
-  void aRefusedCommandPortRecoversThroughTheMonitor() {
-    devsim::DeviceSettings settings;
-    settings.fault = devsim::Fault::kRefuseCommandPort;
-    devsim::DeviceSimulator device(settings);
-    Bench bench(device.commandPort(), device.monitorPort());
-    QVERIFY(bench.RunOnce());
-    QCOMPARE(bench.Boxes(), std::vector<std::string>{"Correct the error of last download"});
-    QCOMPARE(bench.window->pbrDownloadStatus->value(), 100);
-  }
-
-  void peersTalkingNonsenseFailEveryStart() {
-    struct Case {
-      HostilePeer::Manner manner;
-      int pauseMs;
-      bool onMonitorPort;
-      std::vector<std::string> boxes;
-    };
-    const std::string command = "The Device fail to process the download command";
-    const std::string monitor = "The target device is unsupported";
-    const std::string recovery = "Correct the error of last download";
-    const Case cases[] = {
-        {HostilePeer::Manner::kRandomBytes, 0, false, {command}},
-        {HostilePeer::Manner::kTrickle, 1000, false, {command}},
-        {HostilePeer::Manner::kRandomBytes, 0, true, {recovery, monitor}},
-        {HostilePeer::Manner::kTrickle, 1000, true, {recovery, monitor}},
-    };
-    for (const Case& c : cases) {
-      HostilePeer peer(c.manner, c.pauseMs);
-      QVERIFY(peer.ok());
-      const std::uint16_t closed = testsupport::ClosedPort();
-      Bench bench(c.onMonitorPort ? closed : peer.port(), c.onMonitorPort ? peer.port() : closed);
-      std::vector<std::string> expected;
-      for (int start = 1; start <= 2; ++start) {
-        QElapsedTimer timer;
-        timer.start();
-        QVERIFY(bench.RunOnce());
-        QVERIFY2(timer.elapsed() < 5000, "a run outlived its time-outs");
-        expected.insert(expected.end(), c.boxes.begin(), c.boxes.end());
-        QCOMPARE(bench.Boxes(), expected);
-        QVERIFY(bench.LeftUsable());
-      }
-      QCOMPARE(peer.Connections(), 2);
-    }
-  }
-};
-
-QTEST_MAIN(HostileWindowTest)
-#include "hostile_window_test.moc"
