@@ -1,4 +1,4 @@
-#include "platform/qt_desktop.h"
+#include "ui/qt/qt_desktop.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,0 +1,166 @@
+// Window peers: a fixed-size top-level widget whose client area is exactly the layout's,
+// with the menu bar above it.
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QWindow>
+#include <cstring>
+
+#include "ui/qt/qt_native.h"
+#include "ui/qt/qt_peers.h"
+
+namespace ui::qt {
+
+namespace {
+
+Qt::WindowFlags FlagsOf(const WindowSpec& spec) {
+  Qt::WindowFlags flags = spec.border == BorderStyle::kDialog ? Qt::Dialog : Qt::Window;
+  flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  if (spec.icons & kSystemMenu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  if (spec.icons & kMinimize) flags |= Qt::WindowMinimizeButtonHint;
+  if (spec.icons & kMaximize) flags |= Qt::WindowMaximizeButtonHint;
+  return flags;
+}
+
+// The close box and Alt+F4 ask the window; only a window with a system menu has them.
+class TopLevel : public QWidget {
+ public:
+  explicit TopLevel(Window& window) : QWidget(nullptr, FlagsOf(window.Spec())), window_(window) {}
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    event->ignore();
+    if (window_.Spec().icons & kSystemMenu) window_.UserClose();
+  }
+
+ private:
+  Window& window_;
+};
+
+QWidget* WidgetOf(const Window& window) { return static_cast<QtWindow&>(window.Peer()).Widget(); }
+
+// Virtual key codes F1 to F12.
+QKeySequence ShortcutOf(int key) {
+  constexpr int kKeyF12 = 0x7B;
+  return key >= kKeyF1 && key <= kKeyF12 ? QKeySequence(Qt::Key_F1 + (key - kKeyF1)) : QKeySequence();
+}
+
+}  // namespace
+
+QtWindow::QtWindow(Window& window, Window* owner)
+    : window_(window), owner_(owner), top_(new TopLevel(window)), client_(new QWidget(top_)) {
+  const WindowSpec& spec = window.Spec();
+  top_->setObjectName(spec.name);
+  top_->setFont(FontOf(spec.font, QGuiApplication::font()));
+  client_->setGeometry(0, 0, spec.clientWidth, spec.clientHeight);
+  top_->setFixedSize(spec.clientWidth, spec.clientHeight);
+}
+
+QtWindow::~QtWindow() { delete top_; }
+
+void QtWindow::CreateMenu(const std::vector<MenuItem*>& items) {
+  auto* bar = new QMenuBar(top_);
+  bar->setNativeMenuBar(false);
+  std::vector<std::pair<const MenuItem*, QMenu*>> menus;
+  auto menuOf = [&menus](const char* name) -> QMenu* {
+    for (const auto& [item, menu] : menus)
+      if (std::strcmp(item->Name(), name) == 0) return menu;
+    return nullptr;
+  };
+  auto hasChildren = [&items](const MenuItem& parent) {
+    for (const MenuItem* item : items)
+      if (item->Spec().parent != nullptr && std::strcmp(item->Spec().parent, parent.Name()) == 0) return true;
+    return false;
+  };
+  for (MenuItem* item : items) {
+    QMenu* parent = item->Spec().parent != nullptr ? menuOf(item->Spec().parent) : nullptr;
+    QAction* action = nullptr;
+    if (item->Separator()) {
+      action = parent->addSeparator();
+    } else if (hasChildren(*item)) {
+      QMenu* menu = parent != nullptr ? parent->addMenu(ToQt(item->Spec().caption)) : bar->addMenu(ToQt(item->Spec().caption));
+      menus.emplace_back(item, menu);
+      action = menu->menuAction();
+    } else {
+      action = parent != nullptr ? parent->addAction(ToQt(item->Spec().caption)) : bar->addAction(ToQt(item->Spec().caption));
+      action->setShortcut(ShortcutOf(item->Spec().shortcut));
+      QObject::connect(action, &QAction::triggered, top_, [item] { item->UserClick(); });
+    }
+    action->setObjectName(item->Name());
+    item->native = action;
+  }
+  const WindowSpec& spec = window_.Spec();
+  const int height = bar->sizeHint().height();
+  bar->setGeometry(0, 0, spec.clientWidth, height);
+  client_->move(0, height);
+  top_->setFixedSize(spec.clientWidth, spec.clientHeight + height);
+}
+
+void QtWindow::SetCaption(const std::string& caption) { top_->setWindowTitle(ToQt(caption)); }
+
+void QtWindow::SetEnabled(bool enabled) { top_->setEnabled(enabled); }
+
+void QtWindow::Place() {
+  QRect area;
+  if (window_.Spec().position == Position::kOwnerCenter && owner_ != nullptr)
+    area = WidgetOf(*owner_)->frameGeometry();
+  else if (QScreen* screen = QGuiApplication::primaryScreen())
+    area = screen->availableGeometry();
+  if (area.isValid()) top_->move(area.center() - top_->rect().center());
+}
+
+void QtWindow::Raise() {
+  // The window manager keeps an owned window above its owner.
+  if (owner_ != nullptr && WidgetOf(*owner_)->windowHandle() != nullptr) {
+    top_->winId();
+    top_->windowHandle()->setTransientParent(WidgetOf(*owner_)->windowHandle());
+  }
+  top_->show();
+  top_->raise();
+  top_->activateWindow();
+}
+
+void QtWindow::Show() { Raise(); }
+
+void QtWindow::Hide() { top_->hide(); }
+
+void QtWindow::RunModal() {
+  const bool ownerEnabled = owner_ != nullptr && owner_->Enabled();
+  if (ownerEnabled) owner_->SetEnabled(false);
+  top_->setWindowModality(Qt::ApplicationModal);
+  ended_ = false;
+  Raise();
+  if (!ended_) {
+    QEventLoop loop;
+    loop_ = &loop;
+    loop.exec(QEventLoop::DialogExec);
+    loop_ = nullptr;
+  }
+  top_->hide();
+  top_->setWindowModality(Qt::NonModal);
+  if (ownerEnabled) {
+    owner_->SetEnabled(true);
+    // A disabled window loses its focus: the owner gets it back where it was.
+    WidgetOf(*owner_)->activateWindow();
+    if (Control* focused = owner_->Focused()) focused->SetFocus();
+  }
+}
+
+void QtWindow::EndModal() {
+  ended_ = true;
+  if (loop_ != nullptr) loop_->exit();
+}
+
+void QtWindow::Repaint() { top_->repaint(); }
+
+QWidget* NativeOf(Window& window) { return WidgetOf(window); }
+
+bool SaveScreenshot(Window& window, const std::string& pngPath) {
+  const QString path = QString::fromStdString(pngPath);
+  return QDir().mkpath(QFileInfo(path).absolutePath()) && WidgetOf(window)->grab().save(path, "PNG");
+}
+
+}  // namespace ui::qt
