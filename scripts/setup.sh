@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
+  fonts-wine  # the windows' faces, "MS Sans Serif" and "Fixedsys"
   libsqlite3-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   socat
