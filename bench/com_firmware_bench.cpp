@@ -2,8 +2,6 @@
 // machine's serial layer on a pseudo-terminal and the simulated driver: from Start to the
 // "Download Complete" box, without the pause after the last block, and the share of that
 // time the worker spends in its synchronous progress calls. Usage: com_firmware_bench.
-#include <QApplication>
-#include <QThread>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -15,6 +13,8 @@
 #include "support/scripted_desktop.h"
 #include "support/simulated_driver.h"
 #include "support/temp_dir.h"
+#include "ui/headless/headless_backend.h"
+#include "ui/headless/user.h"
 
 namespace {
 
@@ -42,9 +42,8 @@ class TimedWindow : public TfrmDownload {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
+int main() {
+  ui::HeadlessBackend backend;
   testsupport::TempDir dir;
   testsupport::PtyPair pty;
   pty.LinkAs(dir.path(), "COM5");
@@ -61,20 +60,19 @@ int main(int argc, char** argv) {
   for (int run = 0; run < kRuns; ++run) {
     TimedWindow window(nullptr, "COM5", 0x7370, *serial, desktop, timing);
     if (window.ReadyToShow() != 1) return 1;
-    window.show();
+    window.Show();
     desktop.dialogPaths.push_back(image);
-    window.pbtnDLOpen->click();
-    if (!window.pbtnDLStart->isEnabled()) return 1;
+    if (!ui::user::Click(*window.pbtnDLOpen) || !window.pbtnDLStart->Usable()) return 1;
     const Clock::time_point start = Clock::now();
-    window.pbtnDLStart->click();
-    while (!window.pbtnDLClose->isEnabled()) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    ui::user::Click(*window.pbtnDLStart);
+    window.WaitUntil([&window] { return window.pbtnDLClose->Enabled(); });
     if (desktop.boxes.empty() || desktop.boxes.back().text != "Download Complete") return 1;
     const double total = Ms(window.completedAt - start);
     totals.push_back(total);
     shares.push_back(Ms(window.progressTime) / total);
     // The worker must be gone before the timed overrides are.
-    window.pbtnDLCloseClick();
-    while (!window.ThreadDone()) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    ui::user::Click(*window.pbtnDLClose);
+    window.WaitUntil([&window] { return window.ThreadDone(); });
   }
   std::sort(totals.begin(), totals.end());
   std::sort(shares.begin(), shares.end());
