@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer into build-asan/
 # and runs every test there, then builds the plain layers with ThreadSanitizer into
-# build-tsan/ and runs the tests of the workers that share state with a window. Any
+# build-tsan/ and runs the tests of the workers and of the windows that wait for them. Any
 # sanitizer report fails the run.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -46,9 +46,11 @@ cmake --build "$asan" -j "$jobs"
 (cd "$asan" && ctest --output-on-failure --no-tests=error -j "$jobs" "${retry[@]}")
 check_reports "$asan"
 
-echo "== ThreadSanitizer: detection, loopback test, both firmware downloads, monitor link"
+echo "== ThreadSanitizer: the workers and the windows that wait for them"
 configure "$tsan" -DVEQ_BUILD_UI=OFF -DVEQ_SANITIZE=thread
-cmake --build "$tsan" -j "$jobs" --target detect_tests porttest_tests firmware_tests firmware_com_download_tests
+cmake --build "$tsan" -j "$jobs" --target detect_tests porttest_tests firmware_tests firmware_com_download_tests \
+  ui_layer_tests detect_window_tests porttest_window_tests firmware_window_tests firmware_network_window_tests \
+  firmware_hostile_window_tests
 (cd "$tsan" && ctest --output-on-failure --no-tests=error -j "$jobs" "${retry[@]}" \
-  -R '^(DetectPortThread|PortTestProcedure|NetworkDownload|ComDownloadWorker|ComDownloadWorkerLife|MonitorLinkTest)\.')
+  -R '^(DetectPortThread|PortTestProcedure|NetworkDownload|ComDownloadWorker|ComDownloadWorkerLife|MonitorLinkTest|HeadlessWindow|DetectPortWindow|PortTestWindow|DownloadWindow|NetworkDownloadWindow|HostileNetworkWindow)\.')
 check_reports "$tsan"
