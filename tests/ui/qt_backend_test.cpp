@@ -300,7 +300,7 @@ class QtBackendTest : public QObject {
   void ModalWindowsNestAndDisableTheirOwners() {
     QtBackend backend;
     Demo box(nullptr);
-    bool ownerDisabled = false;
+    bool ownerDisabled = false, focusBack = false;
     int applyClicksWhileNested = -1;
     QTimer::singleShot(0, [&] {
       if (!QTest::qWaitForWindowActive(NativeOf(box))) return;
@@ -317,12 +317,14 @@ class QtBackendTest : public QObject {
         ClickAt(nested->findChild<QPushButton*>("btnOK"));
       });
       ClickAt(NativeOf(*box.btnNested));  // returns when the nested window has closed
+      focusBack = QTest::qWaitFor([&box] { return QApplication::focusWidget() == NativeOf(*box.btnNested); });
       ClickAt(NativeOf(*box.btnOK));
     });
     QCOMPARE(box.ShowModal(), 7);
     QCOMPARE(box.nestedResult, 7);
     QVERIFY(ownerDisabled);
     QCOMPARE(applyClicksWhileNested, 0);
+    QVERIFY(focusBack);  // the keyboard works in the owner again
     QVERIFY(box.Enabled());
     QVERIFY(!NativeOf(box)->isVisible());
 

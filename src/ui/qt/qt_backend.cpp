@@ -43,6 +43,8 @@ QtBackend::QtBackend() {
   QApplication::setStyle(QStyleFactory::create("Windows"));
   // Message boxes and dialogs too.
   QApplication::setFont(qt::FontOf(kWindowFont, QApplication::font()));
+  // The program ends when it says so, not when its last window goes.
+  QApplication::setQuitOnLastWindowClosed(false);
   SetCurrentBackend(this);
 }
 
