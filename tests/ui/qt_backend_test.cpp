@@ -257,6 +257,9 @@ class QtBackendTest : public QObject {
     TreeItem* b1 = tree.Add(b, std::make_unique<TreeItem>(), "b1");
     TreeItem* a = tree.Add(nullptr, std::make_unique<TreeItem>(), "A");
     auto* native = static_cast<QTreeWidget*>(NativeOf(tree));
+    tree.SetFocus();
+    QVERIFY(native->hasFocus());
+    QCOMPARE(w.selections, std::vector<TreeItem*>{});  // the focus selects nothing
     QTest::mouseClick(native->viewport(), Qt::LeftButton, {}, native->visualItemRect(native->topLevelItem(1)).center());
     QCOMPARE(tree.Selected(), a);
     QCOMPARE(w.selections, std::vector<TreeItem*>{a});

@@ -261,6 +261,9 @@ class TreePeer : public PeerOf<QTreeWidget> {
     Native()->setColumnCount(1);
     Native()->setIndentation(19);
     Native()->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A current item once set, even none, keeps the view from choosing one by itself
+    // when it gets the focus: only the user and the program select.
+    Native()->setCurrentItem(nullptr);
     QObject::connect(Native(), &QTreeWidget::currentItemChanged, Native(),
                      [this](QTreeWidgetItem* current) { tree_.UserSelect(ItemOf(current)); });
     QObject::connect(Native(), &QTreeWidget::itemExpanded, Native(),
