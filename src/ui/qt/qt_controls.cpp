@@ -78,17 +78,18 @@ class LabelPeer : public PeerOf<QLabel> {
   LabelPeer(Control& control, QWidget* parent) : PeerOf(control, parent) {
     const std::uint32_t style = control.Spec().style;
     Native()->setTextFormat(Qt::PlainText);
-    if (control.Kind() == ControlKind::kPanel) {
+    if (control.Kind() == ControlKind::kPanel)
       Native()->setAlignment(HorizontalAlignment(style, Qt::AlignHCenter) | Qt::AlignVCenter);
-      const bool inner = (style & kBevelInnerLowered) != 0, outer = (style & kBevelOuterLowered) != 0;
-      if (inner && outer) {
-        Native()->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-      } else if (inner || outer) {
-        Native()->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        Native()->setLineWidth(1);
-      }
-    } else {
+    else
       Native()->setAlignment(HorizontalAlignment(style, Qt::AlignLeft) | Qt::AlignTop);
+    // A pixel per lowered ring.
+    const int rings = ((style & kBevelInnerLowered) != 0) + ((style & kBevelOuterLowered) != 0) +
+                      ((style & kSunkenBorder) != 0);
+    if (rings > 1) {
+      Native()->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+    } else if (rings == 1) {
+      Native()->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+      Native()->setLineWidth(1);
     }
   }
   void SetText(const std::string& text) override {
