@@ -17,7 +17,8 @@ namespace ui {
 namespace {
 
 // Where Debian's fonts-wine puts the faces the layouts name.
-constexpr const char* kWindowFaces[] = {"/usr/share/wine/fonts/ms_sans_serif.ttf", "/usr/share/wine/fonts/fixedsys.ttf"};
+constexpr const char* kWindowFaces[] = {"/usr/share/wine/fonts/ms_sans_serif.ttf",
+                                        "/usr/share/wine/fonts/fixedsys.ttf"};
 
 class QtTimer : public TimerPeer {
  public:

@@ -77,15 +77,16 @@ void QtWindow::CreateMenu(const std::vector<MenuItem*>& items) {
   };
   for (MenuItem* item : items) {
     QMenu* parent = item->Spec().parent != nullptr ? menuOf(item->Spec().parent) : nullptr;
+    const QString caption = item->Separator() ? QString() : ToQt(item->Spec().caption);
     QAction* action = nullptr;
     if (item->Separator()) {
       action = parent->addSeparator();
     } else if (hasChildren(*item)) {
-      QMenu* menu = parent != nullptr ? parent->addMenu(ToQt(item->Spec().caption)) : bar->addMenu(ToQt(item->Spec().caption));
+      QMenu* menu = parent != nullptr ? parent->addMenu(caption) : bar->addMenu(caption);
       menus.emplace_back(item, menu);
       action = menu->menuAction();
     } else {
-      action = parent != nullptr ? parent->addAction(ToQt(item->Spec().caption)) : bar->addAction(ToQt(item->Spec().caption));
+      action = parent != nullptr ? parent->addAction(caption) : bar->addAction(caption);
       action->setShortcut(ShortcutOf(item->Spec().shortcut));
       QObject::connect(action, &QAction::triggered, top_, [item] { item->UserClick(); });
     }
