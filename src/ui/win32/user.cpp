@@ -1,0 +1,183 @@
+// A user at a Win32 window: the messages a mouse and a keyboard produce, sent to the
+// native controls on the window thread. An act fails, with a message on standard error,
+// where a mouse or keyboard could not do it; after each one the test backend compares the
+// screen with the window.
+#include "ui/headless/user.h"
+
+#include <cstdio>
+
+#include "ui/win32/win32_peers.h"
+#include "ui/win32/win32_test_backend.h"
+
+namespace ui::user {
+
+namespace {
+
+bool Refuse(const char* what, const char* name) {
+  std::fprintf(stderr, "user: cannot %s %s\n", what, name);
+  return false;
+}
+
+HWND HandleOf(const Control& control) { return static_cast<Win32Control*>(control.Peer())->Handle(); }
+HWND HandleOf(const Window& window) { return static_cast<Win32Window&>(window.Peer()).Handle(); }
+
+Win32Backend::Native& Shared() { return static_cast<Win32Backend&>(CurrentBackend()).Shared(); }
+
+// Whether a mouse reaches hwnd: it and every window it lies in shown and enabled.
+bool Reachable(HWND hwnd) {
+  for (HWND at = hwnd; at != nullptr; at = GetParent(at)) {
+    if (!IsWindowVisible(at) || !IsWindowEnabled(at)) return false;
+    if (!(GetWindowLongA(at, GWL_STYLE) & WS_CHILD)) break;
+  }
+  return true;
+}
+
+// The screen against the window, when the backend is the test flavour.
+void Look(const Window& window) {
+  if (auto* test = dynamic_cast<Win32TestBackend*>(&CurrentBackend())) test->CheckScreen(window);
+}
+
+// One key as the keyboard sends it: key down (which a loop first offers to the window's
+// accelerators), the character that TranslateMessage would make of it, key up.
+void Press(HWND target, char key) {
+  const SHORT scan = VkKeyScanA(key);
+  const WPARAM virtualKey = scan == -1 ? 0 : LOBYTE(scan);
+  MSG down{};
+  down.hwnd = target;
+  down.message = WM_KEYDOWN;
+  down.wParam = virtualKey;
+  down.lParam = 1;
+  if (!Shared().PreTranslate(down)) {
+    DispatchMessageA(&down);
+    if (IsWindow(target)) SendMessageA(target, WM_CHAR, static_cast<unsigned char>(key), 1);
+  }
+  if (IsWindow(target)) SendMessageA(target, WM_KEYUP, virtualKey, 0xC0000001);
+}
+
+}  // namespace
+
+bool Click(Control& control) {
+  HWND hwnd = HandleOf(control);
+  if (!Reachable(hwnd)) return Refuse("click", control.Name());
+  switch (control.Kind()) {
+    case ControlKind::kButton:
+    case ControlKind::kCheckBox:
+      SendMessageA(hwnd, BM_CLICK, 0, 0);
+      break;
+    case ControlKind::kEdit:
+    case ControlKind::kMemo:
+    case ControlKind::kComboBox:
+    case ControlKind::kDropDownList:
+    case ControlKind::kTree:
+      SetFocus(hwnd);
+      break;
+    default:
+      break;
+  }
+  Look(control.Owner());
+  return true;
+}
+
+bool Click(MenuItem& item) {
+  if (item.Separator()) return Refuse("click a separator in", item.Name());
+  auto* window = static_cast<Win32Window*>(item.native);
+  if (window == nullptr) return Refuse("find the window of", item.Name());
+  HWND hwnd = window->Handle();
+  if (!IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd)) return Refuse("open the menu of", item.Name());
+  // What choosing the item sends.
+  SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(window->CommandOf(item), 0), 0);
+  Look(window->Neutral());
+  return true;
+}
+
+bool Type(Window& window, const std::string& keys) {
+  if (!IsWindowEnabled(HandleOf(window))) return Refuse("type into the disabled window", window.Name());
+  for (char key : keys) {
+    HWND focus = GetFocus();
+    Win32Control* control = ControlOf(focus);
+    if (control == nullptr || &control->Neutral().Owner() != &window || !Reachable(focus))
+      return Refuse("type without a usable focus in", window.Name());
+    Press(focus, key);
+  }
+  Look(window);
+  return true;
+}
+
+bool PressShortcut(Window& window, int key) {
+  HWND hwnd = HandleOf(window);
+  if (!IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd))
+    return Refuse("press a shortcut in the disabled window", window.Name());
+  // Keys go to the focused window, or to the active one when nothing has the focus.
+  HWND focus = GetFocus();
+  if (focus != nullptr ? WindowOf(focus) != &window.Peer() : GetActiveWindow() != hwnd)
+    return Refuse("press a key in the inactive window", window.Name());
+  MSG down{};
+  down.hwnd = focus != nullptr ? focus : hwnd;
+  down.message = WM_KEYDOWN;
+  down.wParam = static_cast<WPARAM>(key);
+  down.lParam = 1;
+  if (!Shared().PreTranslate(down)) return Refuse("find the shortcut's item in", window.Name());
+  Look(window);
+  return true;
+}
+
+bool Choose(ComboBox& box, const std::string& item) {
+  HWND hwnd = HandleOf(box);
+  if (!Reachable(hwnd)) return Refuse("open", box.Name());
+  // The item as the list shows it.
+  int index = -1;
+  const int count = static_cast<int>(SendMessageA(hwnd, CB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count && index < 0; ++i)
+    if (ComboItem(hwnd, i) == item) index = i;
+  if (index < 0) return Refuse("find the item in", box.Name());
+  // What a click on the box and then on the item produces.
+  SetFocus(hwnd);
+  SendMessageA(hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageA(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), CBN_SELCHANGE), reinterpret_cast<LPARAM>(hwnd));
+  Look(box.Owner());
+  return true;
+}
+
+bool Choose(Tree& tree, TreeItem& item) {
+  HWND hwnd = HandleOf(tree);
+  if (!Reachable(hwnd)) return Refuse("click into", tree.Name());
+  if (item.native == nullptr) return Refuse("find the item in", tree.Name());
+  // Opens the closed items above it, telling the window as a click on their buttons does.
+  SendMessageA(hwnd, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item.native));
+  // Selected before it takes the focus: a tree that gets the focus without a selection
+  // selects its first item, which a click on another item never shows.
+  SendMessageA(hwnd, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item.native));
+  SetFocus(hwnd);
+  Look(tree.Owner());
+  return true;
+}
+
+bool CloseBox(Window& window) {
+  HWND hwnd = HandleOf(window);
+  if (!(GetWindowLongA(hwnd, GWL_STYLE) & WS_SYSMENU)) return Refuse("find a close box on", window.Name());
+  if (!IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd)) return Refuse("click the close box of", window.Name());
+  SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+  Look(window);
+  return true;
+}
+
+TreeItem* FindItem(const Tree& tree, const std::string& text) {
+  HWND hwnd = HandleOf(tree);
+  // Every item the native tree holds, in the order it shows them when all are open.
+  std::vector<HTREEITEM> open;
+  for (HTREEITEM root = TreeView_GetRoot(hwnd); root != nullptr; root = TreeView_GetNextSibling(hwnd, root))
+    open.insert(open.begin(), root);
+  while (!open.empty()) {
+    HTREEITEM at = open.back();
+    open.pop_back();
+    const ShownTreeItem shown = ShownItem(hwnd, at);
+    if (shown.text == text) return shown.record;
+    std::vector<HTREEITEM> children;
+    for (HTREEITEM child = TreeView_GetChild(hwnd, at); child != nullptr; child = TreeView_GetNextSibling(hwnd, child))
+      children.insert(children.begin(), child);
+    open.insert(open.end(), children.begin(), children.end());
+  }
+  return nullptr;
+}
+
+}  // namespace ui::user

@@ -1,0 +1,471 @@
+#include "ui/win32/win32_backend.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "ui/win32/win32_peers.h"
+
+namespace ui {
+
+const char kWindowClass[] = "VeqWindow";
+const char kPanelClass[] = "VeqPanel";
+
+namespace {
+
+constexpr char kCallClass[] = "VeqCalls";
+constexpr char kWindowProp[] = "VeqWindowPeer";
+constexpr char kControlProp[] = "VeqControlPeer";
+constexpr char kNativeProp[] = "VeqBackend";
+// A worker's call, sent to the call window: lParam points at the call.
+constexpr UINT kRunCall = WM_APP + 1;
+constexpr UINT kFirstMenuCommand = 1000;
+
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE)
+    SetPropA(hwnd, kWindowProp, static_cast<HANDLE>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+  auto* peer = static_cast<Win32Window*>(GetPropA(hwnd, kWindowProp));
+  if (peer != nullptr) return peer->Proc(hwnd, msg, wParam, lParam);
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kRunCall) {
+    (*reinterpret_cast<const std::function<void()>*>(lParam))();
+    return 0;
+  }
+  if (msg == WM_TIMER) {
+    auto* native = static_cast<Win32Backend::Native*>(GetPropA(hwnd, kNativeProp));
+    // A WM_TIMER already queued outlives KillTimer: only a timer that still exists ticks.
+    const auto timer = native != nullptr ? native->timers.find(wParam) : std::map<UINT_PTR, Win32Timer*>::iterator();
+    if (native != nullptr && timer != native->timers.end()) timer->second->Tick();
+    return 0;
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+// Once per process: the classes outlive every backend of a test run.
+void RegisterClasses(HINSTANCE instance) {
+  static bool registered = false;
+  if (registered) return;
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kWindowClass;
+  RegisterClassA(&windowClass);
+  WNDCLASSA panelClass = windowClass;
+  panelClass.lpfnWndProc = PanelProc;
+  panelClass.hIcon = nullptr;
+  panelClass.lpszClassName = kPanelClass;
+  RegisterClassA(&panelClass);
+  WNDCLASSA callClass{};
+  callClass.lpfnWndProc = CallProc;
+  callClass.hInstance = instance;
+  callClass.lpszClassName = kCallClass;
+  RegisterClassA(&callClass);
+  registered = true;
+}
+
+DWORD StyleOf(const WindowSpec& spec) {
+  const bool dialog = spec.border == BorderStyle::kDialog;
+  DWORD style = (dialog ? WS_POPUP : WS_OVERLAPPED) | WS_CAPTION | WS_CLIPCHILDREN;
+  if (spec.icons & kSystemMenu) style |= WS_SYSMENU;
+  // A dialog frame has no minimize or maximize box.
+  if (!dialog && (spec.icons & kMinimize)) style |= WS_MINIMIZEBOX;
+  if (!dialog && (spec.icons & kMaximize)) style |= WS_MAXIMIZEBOX;
+  return style;
+}
+
+DWORD ExStyleOf(const WindowSpec& spec) { return spec.border == BorderStyle::kDialog ? WS_EX_DLGMODALFRAME : 0; }
+
+HWND HandleOf(const Window* window) {
+  return window != nullptr ? static_cast<Win32Window&>(window->Peer()).Handle() : nullptr;
+}
+
+}  // namespace
+
+Win32Control* ControlOf(HWND hwnd) {
+  return hwnd != nullptr ? static_cast<Win32Control*>(GetPropA(hwnd, kControlProp)) : nullptr;
+}
+
+void SetControlOf(HWND hwnd, Win32Control* peer) {
+  if (peer != nullptr)
+    SetPropA(hwnd, kControlProp, peer);
+  else
+    RemovePropA(hwnd, kControlProp);
+}
+
+Win32Window* WindowOf(HWND hwnd) {
+  for (HWND at = hwnd; at != nullptr; at = GetParent(at)) {
+    if (auto* peer = static_cast<Win32Window*>(GetPropA(at, kWindowProp))) return peer;
+    // Above a top-level window GetParent gives its owner.
+    if (!(GetWindowLongA(at, GWL_STYLE) & WS_CHILD)) return nullptr;
+  }
+  return nullptr;
+}
+
+bool FromChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  switch (msg) {
+    case WM_COMMAND: {
+      Win32Control* child = ControlOf(reinterpret_cast<HWND>(lParam));
+      if (child == nullptr) return false;
+      child->Command(HIWORD(wParam));
+      *result = 0;
+      return true;
+    }
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      Win32Control* child = ControlOf(header->hwndFrom);
+      if (child == nullptr) return false;
+      child->Notify(*header);
+      *result = 0;
+      return true;
+    }
+    case WM_NOTIFYFORMAT:
+      // Asked while the child is being made, before it knows its peer.
+      if (lParam != NF_QUERY) return false;
+      *result = NFR_ANSI;
+      return true;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC: {
+      Win32Control* child = ControlOf(reinterpret_cast<HWND>(lParam));
+      HBRUSH brush = child != nullptr ? child->Colour(reinterpret_cast<HDC>(wParam), msg) : nullptr;
+      if (brush == nullptr) return false;
+      *result = reinterpret_cast<LRESULT>(brush);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+// Shared state
+
+Win32Backend::Native::Native(Win32Backend& owner)
+    : backend(owner), instance(GetModuleHandleA(nullptr)), windowThread(GetCurrentThreadId()) {
+  InitCommonControls();
+  RegisterClasses(instance);
+  callWindow = CreateWindowExA(0, kCallClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+  if (callWindow == nullptr)
+    std::fprintf(stderr, "win32: no window can be made (error %lu): is there a display?\n", GetLastError());
+  else
+    SetPropA(callWindow, kNativeProp, this);
+  shell32 = LoadLibraryA("shell32.dll");
+}
+
+Win32Backend::Native::~Native() {
+  if (callWindow != nullptr) {
+    RemovePropA(callWindow, kNativeProp);
+    DestroyWindow(callWindow);
+  }
+  for (const auto& font : fonts) DeleteObject(font.second);
+  if (shell32 != nullptr) FreeLibrary(shell32);
+}
+
+FontSpec ResolvedFont(const FontSpec& spec, const FontSpec& windowFont) {
+  FontSpec font;
+  font.face = spec.face != nullptr ? spec.face : windowFont.face != nullptr ? windowFont.face : kWindowFont.face;
+  font.pixelHeight = spec.pixelHeight != 0         ? spec.pixelHeight
+                     : windowFont.pixelHeight != 0 ? windowFont.pixelHeight
+                                                   : kWindowFont.pixelHeight;
+  font.bold = spec.bold || (spec.face == nullptr && spec.pixelHeight == 0 && windowFont.bold);
+  return font;
+}
+
+HFONT Win32Backend::Native::Font(const FontSpec& spec, const FontSpec& windowFont) {
+  const FontSpec wanted = ResolvedFont(spec, windowFont);
+  const auto key = std::make_tuple(std::string(wanted.face), wanted.pixelHeight, wanted.bold);
+  const auto found = fonts.find(key);
+  if (found != fonts.end()) return found->second;
+  // A negative height asks for the characters' height in pixels, as the layouts give it.
+  HFONT font = CreateFontA(-wanted.pixelHeight, 0, 0, 0, wanted.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                           ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                           DEFAULT_PITCH | FF_DONTCARE, wanted.face);
+  fonts.emplace(key, font);
+  return font;
+}
+
+bool Win32Backend::Native::PreTranslate(MSG& msg) {
+  if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+  Win32Window* window = WindowOf(msg.hwnd);
+  if (window == nullptr) return false;
+  if (window->Accelerators() != nullptr && TranslateAcceleratorA(window->Handle(), window->Accelerators(), &msg))
+    return true;
+  // Enter presses the focused push button, as Space does.
+  Win32Control* control = ControlOf(msg.hwnd);
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && control != nullptr &&
+      control->Neutral().Kind() == ControlKind::kButton) {
+    SendMessageA(msg.hwnd, BM_CLICK, 0, 0);
+    return true;
+  }
+  return false;
+}
+
+bool Win32Backend::Native::Dispatch() {
+  bool any = false;
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    // Quit has been called: Run sees its flag.
+    if (msg.message == WM_QUIT) return any;
+    any = true;
+    Deliver(msg);
+  }
+  return any;
+}
+
+void Win32Backend::Native::Deliver(MSG& msg) {
+  if (PreTranslate(msg)) return;
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+}
+
+// Window
+
+Win32Window::Win32Window(Win32Backend::Native& native, Window& window, Window* owner)
+    : native_(native), window_(window), owner_(owner) {
+  const WindowSpec& spec = window.Spec();
+  const DWORD style = StyleOf(spec);
+  const DWORD exStyle = ExStyleOf(spec);
+  RECT frame{0, 0, spec.clientWidth, spec.clientHeight};
+  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  hwnd_ = CreateWindowExA(exStyle, kWindowClass, spec.caption != nullptr ? spec.caption : "", style, CW_USEDEFAULT,
+                          CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, HandleOf(owner), nullptr,
+                          native.instance, this);
+  if (hwnd_ == nullptr) {
+    std::fprintf(stderr, "win32: cannot make the window %s (error %lu)\n", spec.name, GetLastError());
+    return;
+  }
+  FitClientArea();
+}
+
+Win32Window::~Win32Window() {
+  if (accelerators_ != nullptr) DestroyAcceleratorTable(accelerators_);
+  for (MenuItem* item : menu_) item->native = nullptr;
+  if (hwnd_ == nullptr) return;
+  RemovePropA(hwnd_, kWindowProp);
+  DestroyWindow(hwnd_);
+}
+
+void Win32Window::FitClientArea() {
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  const int wider = window_.Spec().clientWidth - client.right;
+  const int higher = window_.Spec().clientHeight - client.bottom;
+  if (wider == 0 && higher == 0) return;
+  RECT frame;
+  GetWindowRect(hwnd_, &frame);
+  SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left + wider, frame.bottom - frame.top + higher,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Window::SetCaption(const std::string& caption) { SetWindowTextA(hwnd_, caption.c_str()); }
+
+void Win32Window::SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
+
+void Win32Window::Place() {
+  const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  RECT area{0, 0, screenWidth, screenHeight};
+  if (window_.Spec().position == Position::kOwnerCenter && owner_ != nullptr) GetWindowRect(HandleOf(owner_), &area);
+  RECT frame;
+  GetWindowRect(hwnd_, &frame);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  // Centred, and kept on the screen so that its caption can be reached.
+  const int left = std::clamp(static_cast<int>(area.left + (area.right - area.left - width) / 2), 0,
+                              std::max(0, screenWidth - width));
+  const int top = std::clamp(static_cast<int>(area.top + (area.bottom - area.top - height) / 2), 0,
+                             std::max(0, screenHeight - height));
+  SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Window::Show() {
+  ShowWindow(hwnd_, SW_SHOW);
+  UpdateWindow(hwnd_);
+}
+
+void Win32Window::Hide() { ShowWindow(hwnd_, SW_HIDE); }
+
+void Win32Window::RunModal() {
+  const bool ownerEnabled = owner_ != nullptr && owner_->Enabled();
+  if (ownerEnabled) owner_->SetEnabled(false);
+  ended_ = false;
+  Show();
+  native_.backend.ModalLoop(window_, ended_);
+  // Enabled before this window goes, the owner takes the activation back rather than
+  // another program's window.
+  if (ownerEnabled) owner_->SetEnabled(true);
+  Hide();
+}
+
+void Win32Window::EndModal() {
+  ended_ = true;
+  // Wakes a loop that waits in GetMessageA.
+  PostMessageA(hwnd_, WM_NULL, 0, 0);
+}
+
+void Win32Window::Repaint() {
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void Win32Window::SetMenu(const std::vector<MenuItem*>& items) {
+  HMENU bar = ::CreateMenu();
+  std::map<std::string, HMENU> popups;
+  std::vector<ACCEL> keys;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    MenuItem& item = *items[i];
+    const MenuSpec& spec = item.Spec();
+    const WORD command = static_cast<WORD>(kFirstMenuCommand + i);
+    item.native = this;
+    if (spec.parent == nullptr) {
+      HMENU popup = CreatePopupMenu();
+      AppendMenuA(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), spec.caption);
+      popups[spec.name] = popup;
+      continue;
+    }
+    HMENU popup = popups[spec.parent];
+    if (item.Separator()) {
+      AppendMenuA(popup, MF_SEPARATOR, 0, nullptr);
+      continue;
+    }
+    std::string caption = spec.caption;
+    if (spec.shortcut >= VK_F1 && spec.shortcut <= VK_F12) {
+      caption += "\tF" + std::to_string(spec.shortcut - VK_F1 + 1);
+      keys.push_back({FVIRTKEY | FNOINVERT, static_cast<WORD>(spec.shortcut), command});
+    }
+    AppendMenuA(popup, MF_STRING, command, caption.c_str());
+  }
+  menu_ = items;
+  ::SetMenu(hwnd_, bar);
+  if (!keys.empty()) accelerators_ = CreateAcceleratorTableA(keys.data(), static_cast<int>(keys.size()));
+  FitClientArea();
+}
+
+UINT Win32Window::CommandOf(const MenuItem& item) const {
+  const auto found = std::find(menu_.begin(), menu_.end(), &item);
+  return found == menu_.end() ? 0 : static_cast<UINT>(kFirstMenuCommand + (found - menu_.begin()));
+}
+
+bool Win32Window::RestoreFocus() {
+  Control* focused = window_.Focused();
+  HWND target = focused != nullptr ? static_cast<Win32Control*>(focused->Peer())->Handle() : nullptr;
+  if (target == nullptr || !IsWindowVisible(target) || !IsWindowEnabled(target)) return false;
+  const Quietly quietly(native_);
+  ::SetFocus(target);
+  return true;
+}
+
+LRESULT Win32Window::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (FromChild(msg, wParam, lParam, &result)) return result;
+  switch (msg) {
+    case WM_COMMAND:
+      // A menu item or its accelerator.
+      if (lParam == 0 && LOWORD(wParam) >= kFirstMenuCommand && LOWORD(wParam) - kFirstMenuCommand < menu_.size()) {
+        menu_[LOWORD(wParam) - kFirstMenuCommand]->UserClick();
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      window_.UserClose();
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE && RestoreFocus()) return 0;
+      break;
+    case WM_SETFOCUS:
+      if (RestoreFocus()) return 0;
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+// Timer
+
+Win32Timer::Win32Timer(Win32Backend::Native& native, Timer& timer)
+    : native_(native), timer_(timer), id_(native.nextTimer++) {
+  native_.timers[id_] = this;
+}
+
+Win32Timer::~Win32Timer() {
+  KillTimer(native_.callWindow, id_);
+  native_.timers.erase(id_);
+}
+
+void Win32Timer::SetRunning(bool running, int intervalMs) {
+  if (running)
+    SetTimer(native_.callWindow, id_, static_cast<UINT>(std::max(intervalMs, 1)), nullptr);
+  else
+    KillTimer(native_.callWindow, id_);
+}
+
+// Backend
+
+Win32Backend::Win32Backend() : native_(std::make_unique<Native>(*this)) { SetCurrentBackend(this); }
+
+Win32Backend::~Win32Backend() { SetCurrentBackend(nullptr); }
+
+bool Win32Backend::OnWindowThread() const { return GetCurrentThreadId() == native_->windowThread; }
+
+std::unique_ptr<WindowPeer> Win32Backend::CreateWindowPeer(Window& window, Window* owner) {
+  return std::make_unique<Win32Window>(*native_, window, owner);
+}
+
+std::unique_ptr<ControlPeer> Win32Backend::CreateControlPeer(Control& control, ControlPeer* parent, WindowPeer& window) {
+  auto& frame = static_cast<Win32Window&>(window);
+  HWND container = parent != nullptr ? static_cast<Win32Control*>(parent)->Handle() : frame.Handle();
+  return std::make_unique<Win32Control>(*native_, control, container, frame.Neutral().Spec().font);
+}
+
+std::unique_ptr<TimerPeer> Win32Backend::CreateTimerPeer(Timer& timer) {
+  return std::make_unique<Win32Timer>(*native_, timer);
+}
+
+void Win32Backend::CreateMenu(WindowPeer& window, const std::vector<MenuItem*>& items) {
+  static_cast<Win32Window&>(window).SetMenu(items);
+}
+
+void Win32Backend::RunOnWindowThread(const std::function<void()>& call) {
+  if (OnWindowThread()) {
+    call();
+    return;
+  }
+  // Waits until the window thread has run it: in its loop, or in any wait that
+  // dispatches what is sent to it.
+  SendMessageA(native_->callWindow, kRunCall, 0, reinterpret_cast<LPARAM>(&call));
+}
+
+void Win32Backend::ProcessEvents(int waitMs) {
+  if (native_->Dispatch() || quit_) return;
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::max(waitMs, 0)), QS_ALLINPUT);
+  native_->Dispatch();
+}
+
+void Win32Backend::Run() {
+  MSG msg;
+  while (!quit_ && GetMessageA(&msg, nullptr, 0, 0) > 0) native_->Deliver(msg);
+}
+
+void Win32Backend::Quit() {
+  quit_ = true;
+  PostQuitMessage(0);
+}
+
+void Win32Backend::ModalLoop(Window& window, const bool& ended) {
+  MSG msg;
+  while (!ended) {
+    if (GetMessageA(&msg, nullptr, 0, 0) <= 0) {
+      // The program ends: so does the modal window, and the loop below it sees WM_QUIT too.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      window.Close();
+      return;
+    }
+    native_->Deliver(msg);
+  }
+}
+
+}  // namespace ui

@@ -1,0 +1,51 @@
+// The Win32 toolkit for tests: the same windows on real controls, with what the headless
+// toolkit offers a test (a script per modal window, the windows shown modally, the ones
+// that had to be closed), and a look at the screen: after every act of ui::user the
+// native controls are read back and compared with what the neutral ones hold.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ui/win32/win32_backend.h"
+#include "ui/window.h"
+
+namespace ui {
+
+class Win32TestBackend : public Win32Backend {
+ public:
+  Win32TestBackend() = default;
+
+  // What the user does when the window named name is next shown modally. A window
+  // without a script, or whose script has ended, stays up until it closes itself; one
+  // that is still up after the modal time limit is reported and closed.
+  void WhenModal(const std::string& name, std::function<void(Window&)> script);
+  // The names of the windows shown modally so far, in order.
+  const std::vector<std::string>& ModalWindows() const { return modalWindows_; }
+  void SetModalTimeLimit(std::chrono::milliseconds limit) { modalTimeLimit_ = limit; }
+  // Windows the time limit had to close; a test expects none.
+  const std::vector<std::string>& StuckWindows() const { return stuckWindows_; }
+
+  // Reads back every native control of window (shown, enabled, text, items, selection,
+  // check, read-only, password character, position, place, font) and notes each
+  // difference from the neutral control.
+  void CheckScreen(const Window& window);
+  // The differences found so far, one line each; a test expects none.
+  const std::vector<std::string>& ScreenFaults() const { return screenFaults_; }
+  // Writes the window as the screen shows it, frame included, to a .bmp file.
+  bool SaveScreenshot(const Window& window, const std::string& path);
+
+  void ModalLoop(Window& window, const bool& ended) override;
+
+ private:
+  std::multimap<std::string, std::function<void(Window&)>> scripts_;
+  std::vector<std::string> modalWindows_;
+  std::vector<std::string> stuckWindows_;
+  std::vector<std::string> screenFaults_;
+  std::chrono::milliseconds modalTimeLimit_{60000};
+};
+
+}  // namespace ui
