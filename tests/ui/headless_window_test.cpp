@@ -1,11 +1,12 @@
-// The window layer's own behaviour on the headless toolkit: a worker's synchronous calls
-// while its window waits, modal windows within modal windows, and keys through a filter.
+// The window layer's own behaviour on the test toolkit (headless, or Win32 on Windows): a
+// worker's synchronous calls while its window waits, modal windows within modal windows,
+// and keys through a filter.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <thread>
 
-#include "ui/headless/headless_backend.h"
+#include "platform/thread.h"
+#include "support/ui_test_backend.h"
 #include "ui/headless/user.h"
 #include "ui/window.h"
 
@@ -41,23 +42,22 @@ class Box : public Window {
 };
 
 TEST(HeadlessWindow, AWorkersSynchronousCallsRunWhileItsWindowWaits) {
-  HeadlessBackend backend;
+  testsupport::UiBackend backend;
   Box box(nullptr);
   std::atomic<bool> finished{false};
   int onWindowThread = 0;
-  const std::thread::id windowThread = std::this_thread::get_id();
-  std::thread worker([&] {
-    for (int i = 0; i < 200; ++i)
-      box.Synchronize([&] { onWindowThread += std::this_thread::get_id() == windowThread ? 1 : 0; });
+  platform::Thread worker;
+  ASSERT_TRUE(worker.Start([&] {
+    for (int i = 0; i < 200; ++i) box.Synchronize([&] { onWindowThread += backend.OnWindowThread() ? 1 : 0; });
     finished = true;
-  });
+  }));
   box.WaitUntil([&] { return finished.load(); });
-  worker.join();
+  worker.Join();
   EXPECT_EQ(onWindowThread, 200);
 }
 
 TEST(HeadlessWindow, ModalWindowsNestAndDisableTheirOwners) {
-  HeadlessBackend backend;
+  testsupport::UiBackend backend;
   Box box(nullptr);
   backend.WhenModal("frmBox", [](Window& w) {
     auto& b = static_cast<Box&>(w);
@@ -82,8 +82,9 @@ TEST(HeadlessWindow, ModalWindowsNestAndDisableTheirOwners) {
 }
 
 TEST(HeadlessWindow, TypedKeysPassTheFilterAndTheLengthLimit) {
-  HeadlessBackend backend;
+  testsupport::UiBackend backend;
   Box box(nullptr);
+  box.Show();
   ASSERT_TRUE(user::Click(*box.edtText));
   ASSERT_TRUE(user::Type(box, "1a2.b3456"));
   EXPECT_EQ(box.edtText->Text(), "12.34");

@@ -1,0 +1,43 @@
+// The toolkit the window tests run on: headless here, and on Windows the real Win32
+// controls, driven by the messages a user's mouse and keyboard produce and read back
+// after every act, so the same scenarios check both.
+#pragma once
+
+#ifdef _WIN32
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ui/win32/win32_test_backend.h"
+
+namespace testsupport {
+
+class UiBackend : public ui::Win32TestBackend {
+ public:
+  ~UiBackend() override {
+    for (const std::string& fault : ScreenFaults()) ADD_FAILURE() << "the screen showed otherwise: " << fault;
+  }
+};
+
+}  // namespace testsupport
+
+#else
+
+#include <thread>
+
+#include "ui/headless/headless_backend.h"
+
+namespace testsupport {
+
+class UiBackend : public ui::HeadlessBackend {
+ public:
+  bool OnWindowThread() const { return std::this_thread::get_id() == windowThread_; }
+
+ private:
+  const std::thread::id windowThread_ = std::this_thread::get_id();
+};
+
+}  // namespace testsupport
+
+#endif
