@@ -102,7 +102,7 @@ void TfrmDownloadV2::ShowBox(const std::string& text, std::uint32_t flags) {
 
 void TfrmDownloadV2::pbtnDLOpenClick() {
   const std::string helperFolder = platform::FindOnPath("Quintel.exe");
-  if (!helperFolder.empty()) platform::SetCurrentDirectory(helperFolder);
+  if (!helperFolder.empty()) platform::ChangeDirectory(helperFolder);
   std::string path;
   if (!desktop_.OpenFileDialog(FirmwareFileDialog("VEQ binary file (*.exf)|*.EXF", "exg"), &path)) return;
   const ExfResult result = ReadExfFile(path, ModelCode, &File);

@@ -7,7 +7,7 @@
 namespace platform {
 
 std::string CurrentDirectory();
-bool SetCurrentDirectory(const std::string& directory);
+bool ChangeDirectory(const std::string& directory);
 // The directory holding fileName: the current directory first, then each directory of
 // the PATH variable in turn; empty when none holds it.
 std::string FindOnPath(const std::string& fileName);

@@ -13,7 +13,7 @@ std::string CurrentDirectory() {
   return getcwd(path, sizeof path) != nullptr ? path : "";
 }
 
-bool SetCurrentDirectory(const std::string& directory) { return chdir(directory.c_str()) == 0; }
+bool ChangeDirectory(const std::string& directory) { return chdir(directory.c_str()) == 0; }
 
 std::string FindOnPath(const std::string& fileName) {
   if (FileExists(fileName)) return CurrentDirectory();

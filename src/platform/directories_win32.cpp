@@ -10,7 +10,7 @@ std::string CurrentDirectory() {
   return length > 0 && length < sizeof path ? std::string(path, length) : std::string();
 }
 
-bool SetCurrentDirectory(const std::string& directory) { return SetCurrentDirectoryA(directory.c_str()) != 0; }
+bool ChangeDirectory(const std::string& directory) { return SetCurrentDirectoryA(directory.c_str()) != 0; }
 
 std::string FindOnPath(const std::string& fileName) {
   char found[MAX_PATH];

@@ -13,14 +13,14 @@ TEST(Directories, AFileIsFoundInTheCurrentDirectoryFirstThenAlongPath) {
   const std::string savedPath = oldPath != nullptr ? oldPath : "";
   std::ofstream(second.File("Tool.exe")) << "x";
   setenv("PATH", (first.path() + ":" + second.path()).c_str(), 1);
-  ASSERT_TRUE(platform::SetCurrentDirectory(here.path()));
+  ASSERT_TRUE(platform::ChangeDirectory(here.path()));
   EXPECT_EQ(platform::FindOnPath("Tool.exe"), second.path());
   std::ofstream(first.File("Tool.exe")) << "x";
   EXPECT_EQ(platform::FindOnPath("Tool.exe"), first.path());
   std::ofstream(here.File("Tool.exe")) << "x";
   EXPECT_EQ(platform::FindOnPath("Tool.exe"), platform::CurrentDirectory());
   EXPECT_EQ(platform::FindOnPath("Missing.exe"), "");
-  EXPECT_FALSE(platform::SetCurrentDirectory(here.File("no-such-folder")));
+  EXPECT_FALSE(platform::ChangeDirectory(here.File("no-such-folder")));
   setenv("PATH", savedPath.c_str(), 1);
-  ASSERT_TRUE(platform::SetCurrentDirectory(saved));
+  ASSERT_TRUE(platform::ChangeDirectory(saved));
 }
