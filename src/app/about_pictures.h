@@ -1,9 +1,12 @@
-// The About window's pictures, drawn at run time so the program carries no image files.
+// The About window's pictures: 24-bit Windows bitmap files (pictures/*.bmp), built into
+// the program.
 #pragma once
 
-#include <QPixmap>
+#include <cstddef>
 
 // Computers, a device server and serial devices with the product name; 104 x 177.
-QPixmap ProductPicture();
+extern const unsigned char kAboutProductBitmap[];
+extern const std::size_t kAboutProductBitmapSize;
 // The maker's name on a dark blue ground; 190 x 44.
-QPixmap LogoPicture();
+extern const unsigned char kAboutLogoBitmap[];
+extern const std::size_t kAboutLogoBitmapSize;

@@ -1,28 +1,27 @@
 // The About window: product picture, maker's logo, version and maker.
 #pragma once
 
-#include <QDialog>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QPushButton>
+#include <vector>
 
-class TfrmAbout : public QDialog {
-  Q_OBJECT
+#include "ui/window.h"
 
+class TfrmAbout : public ui::Window {
  public:
-  explicit TfrmAbout(QWidget* owner);
+  explicit TfrmAbout(ui::Window* owner);
   ~TfrmAbout() override;
 
-  QWidget* pnlAboutBmp;
-  QLabel* imgAboutBmp;
-  QWidget* pnlAboutContent;
-  QWidget* pnlAboutContentLogo;
-  QLabel* imgAboutContentLogo;
-  QPlainTextEdit* redtAboutContentInfo;
-  QPushButton* pbtnAboutOK;
+  ui::Panel* pnlAboutBmp;
+  ui::Picture* imgAboutBmp;
+  ui::Panel* pnlAboutContent;
+  ui::Panel* pnlAboutContentLogo;
+  ui::Picture* imgAboutContentLogo;
+  ui::Memo* redtAboutContentInfo;
+  ui::Button* pbtnAboutOK;
 
- public slots:
   void pbtnAboutOKClick();
+
+ private:
+  static std::vector<ui::ControlRow<TfrmAbout>> Rows();
 };
 
 extern TfrmAbout* frmAbout;

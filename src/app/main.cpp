@@ -1,22 +1,16 @@
-// Program entry: the application object with its title and look, then the program.
-#include <QApplication>
-#include <QStyleFactory>
+// Program entry: the system's toolkit with the program's arguments, then the program.
 #include <exception>
 #include <memory>
 
 #include "app/program.h"
 #include "platform/desktop.h"
-#include "platform/window_style.h"
+#include "ui/system_backend.h"
 
 int main(int argc, char* argv[]) {
-  QApplication application(argc, argv);
-  // The name the task bar shows; a display name would also be appended to every window title.
-  QApplication::setApplicationName("VEQ COMPort Mapping Utility");
-  QApplication::setStyle(QStyleFactory::create("Windows"));
-  QApplication::setFont(WindowFont());
+  auto backend = ui::CreateSystemBackend(argc, argv);
   const std::unique_ptr<platform::Desktop> desktop = platform::CreateSystemDesktop();
   try {
-    return RunProgram(application, *desktop);
+    return RunProgram(*desktop);
   } catch (const std::exception& error) {
     desktop->ShowMessageBox(error.what(), "VEQ COMPort Mapping Utility", platform::kMbIconError | platform::kMbOk);
   }

@@ -2,30 +2,22 @@
 // commands.
 #pragma once
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFrame>
-#include <QGroupBox>
-#include <QLabel>
-#include <QMainWindow>
-#include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QStatusBar>
-#include <QTreeWidget>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/desktop.h"
 #include "platform/services.h"
 #include "store/port_mapper_window.h"
+#include "ui/window.h"
 
-class TfrmPortMapper7370 : public QMainWindow, public PortMapperWindow {
-  Q_OBJECT
-
+class TfrmPortMapper7370 : public ui::Window, public PortMapperWindow {
  public:
   explicit TfrmPortMapper7370(platform::Services& services);
   ~TfrmPortMapper7370() override;
 
-  // The start-up sequence; on failure the message has been shown and Terminated() is true.
+  // The start-up sequence; on failure the message has been shown, the loop told to end
+  // and Terminated() is true.
   void OnFormCreate();
   bool Terminated() const { return terminated_; }
 
@@ -55,62 +47,57 @@ class TfrmPortMapper7370 : public QMainWindow, public PortMapperWindow {
   void ShowNodeName(TTorl7370Port& record);
 
   // Controls, named as the layout names them.
-  QWidget* pnlFormRoot;
-  QWidget* pnlPortListArea;
-  QGroupBox* grpbxPortSelet;
-  QWidget* pnlPortListViewCtrl;
-  QLabel* pnlPortListMsg;
-  QTreeWidget* tvwPortMapper;
-  QWidget* pnlPortInfoArea;
-  QWidget* pnlPortInfoListCtrl;
-  QGroupBox* grpbxAddedDevType;
-  QComboBox* cbxSelectedDevType;
-  QGroupBox* grpbxServerIPAddress;
-  QComboBox* cbxServerIPAddress;
-  QGroupBox* grpbxServerPort;
-  QComboBox* cbxServerPort;
-  QGroupBox* grpbxProperties;
-  QCheckBox* chkbxAutoReconn;
-  QWidget* pnlSecurityCtrl;
-  QGroupBox* gbxSecurity;
-  QComboBox* cbxSecuritySelect;
-  QPushButton* btnSecurityPassword;
-  QWidget* pnlPortInfoMemoCtrl;
-  QGroupBox* grpbxPortMemo;
-  QPlainTextEdit* memoPort;
-  QWidget* pnlButtonArea;
-  QFrame* pnlUnusedPortsCtrl;
-  QPushButton* pbtnUnusedAddAll;
-  QWidget* pnlBtnExit;
-  QPushButton* pbtnExit;
-  QWidget* pnlBtnAddOrApply;
-  QPushButton* pbtnApply;
-  QWidget* pnlBtnDevPort;
-  QWidget* pnlBtnDevDelete;
-  QPushButton* pbtnDelete;
-  QWidget* pnlBtnDevTestUpdate;
-  QPushButton* pbtnDownload;
-  QPushButton* pbtnTest;
-  QStatusBar* sbrPortMapper;
-  QMenuBar* mnbrPortMapper;
-  QAction* mniFileImport;
-  QAction* mniFileExport;
-  QAction* mniFileExit;
-  QAction* mniHelpContent;
-  QAction* mniHelpAbout;
+  ui::Panel* pnlFormRoot;
+  ui::Panel* pnlPortListArea;
+  ui::GroupBox* grpbxPortSelet;
+  ui::Panel* pnlPortListViewCtrl;
+  ui::Panel* pnlPortListMsg;
+  ui::Tree* tvwPortMapper;
+  ui::Panel* pnlPortInfoArea;
+  ui::Panel* pnlPortInfoListCtrl;
+  ui::GroupBox* grpbxAddedDevType;
+  ui::ComboBox* cbxSelectedDevType;
+  ui::GroupBox* grpbxServerIPAddress;
+  ui::ComboBox* cbxServerIPAddress;
+  ui::GroupBox* grpbxServerPort;
+  ui::ComboBox* cbxServerPort;
+  ui::GroupBox* grpbxProperties;
+  ui::CheckBox* chkbxAutoReconn;
+  ui::Panel* pnlSecurityCtrl;
+  ui::GroupBox* gbxSecurity;
+  ui::ComboBox* cbxSecuritySelect;
+  ui::Button* btnSecurityPassword;
+  ui::Panel* pnlPortInfoMemoCtrl;
+  ui::GroupBox* grpbxPortMemo;
+  ui::Memo* memoPort;
+  ui::Panel* pnlButtonArea;
+  ui::Panel* pnlUnusedPortsCtrl;
+  ui::Button* pbtnUnusedAddAll;
+  ui::Panel* pnlBtnExit;
+  ui::Button* pbtnExit;
+  ui::Panel* pnlBtnAddOrApply;
+  ui::Button* pbtnApply;
+  ui::Panel* pnlBtnDevPort;
+  ui::Panel* pnlBtnDevDelete;
+  ui::Button* pbtnDelete;
+  ui::Panel* pnlBtnDevTestUpdate;
+  ui::Button* pbtnDownload;
+  ui::Button* pbtnTest;
+  ui::StatusBar* sbrPortMapper;
 
   static const platform::FileDialogSpec dlgopenImportFile;
   static const platform::FileDialogSpec dlgsaveExportFile;
 
- public slots:
   void pbtnExitClick();
   void mniFileExitClick();
   void mniHelpContentClick();
   void mniHelpAboutClick();
   void OnCBxSelectedDevTypeChange();
   void OnCBxServerIPAddrChange();
+  void OnCBxServerIPAddrKeyPreess(char& key);
   void OnCBxServerPortChange();
   void chkbxAutoReconnClick();
+  void OnMemoPortKeyPress(char& key);
   void cbxSecuritySelectChange();
   void btnSecurityPasswordClick();
   void pbtnTestClick();
@@ -124,37 +111,24 @@ class TfrmPortMapper7370 : public QMainWindow, public PortMapperWindow {
  protected:
   void SetWindowEnabled(bool enabled) override;
   int ShowMessageBox(const std::string& text, const std::string& caption, std::uint32_t flags) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private slots:
-  void OnTVWCurrentItemChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
 
  private:
-  void OnTVWChanging(QTreeWidgetItem* node);
-  void OnTVWChange(QTreeWidgetItem* node);
+  static std::vector<ui::ControlRow<TfrmPortMapper7370>> Rows();
+  static std::vector<ui::MenuRow<TfrmPortMapper7370>> Menu();
+  void OnTVWChanging(ui::TreeItem* node);
+  void OnTVWChange(ui::TreeItem* node);
   void OnFormDestroy();
-  void ConnectCommands();
-  // Key filters of the address box and the memo; true when the key is discarded.
-  bool OnCBxServerIPAddrKeyPreess(const QString& typed);
-  void OnMemoPortKeyPress();
-  // Keeps the memo within what a port's description holds.
-  void LimitMemo();
+  // Ends the message loop; the window is destroyed when the program entry returns.
+  void Terminate();
   // The selected port record; null for none or a category.
   TTorl7370PortEntry* SelectedPort();
   void MarkModified(TTorl7370PortEntry& port);
-  void BuildLayout();
-  void BuildInfoArea();
-  void BuildButtonArea();
-  void BuildMenu();
   void FillDevicePorts(std::int32_t modelIndex);
   // Fills the device port list and selects the port's pending device port in it.
   void ShowDevicePorts(std::int32_t modelIndex, TTorl7370PortEntry& port);
-  // The node at offset step from node among its siblings, or null.
-  TreeNode* Sibling(TreeNode* node, int step);
 
   platform::Services& services_;
   bool terminated_ = false;
-  QString lastMemoText_;
 };
 
 // The one main window of the program.

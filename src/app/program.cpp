@@ -5,8 +5,9 @@
 
 #include "app/port_mapper_window.h"
 #include "platform/services.h"
+#include "ui/backend.h"
 
-int RunProgram(QApplication& application, platform::Desktop& desktop) {
+int RunProgram(platform::Desktop& desktop) {
   std::string failure;
   std::unique_ptr<platform::Registry> registry = platform::OpenSystemRegistry(&failure);
   if (!registry) {
@@ -23,8 +24,8 @@ int RunProgram(QApplication& application, platform::Desktop& desktop) {
   TfrmPortMapper7370 window(services);
   window.OnFormCreate();
   if (!window.Terminated()) {
-    window.show();
-    application.exec();
+    window.Show();
+    ui::CurrentBackend().Run();
   }
   return 0;
 }

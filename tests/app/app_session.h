@@ -1,13 +1,11 @@
 // One run of the program for window tests: a stand-in registry file in a temporary folder,
-// stand-in services, and the main window over them.
+// stand-in services, and the main window over them on the toolkit the test has started.
 #pragma once
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QTreeWidgetItem>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/port_mapper_window.h"
 #include "platform/registry_sqlite.h"
@@ -16,27 +14,25 @@
 #include "support/registry_builder.h"
 #include "support/scripted_desktop.h"
 #include "support/temp_dir.h"
+#include "ui/controls.h"
 
 using testsupport::MappingValues;
 
 struct Session {
   Session();
+  // Maps COM7 before the start to Port 3 of a VEQ7316(R)+ at 10.0.0.9, memo "Lab rack".
+  bool MapLabRack();
   // Creates the main window and runs its start-up.
   TfrmPortMapper7370& Start();
+  // Destroys the window, as the end of the program does; the texts of the boxes it showed
+  // meanwhile.
+  std::vector<std::string> End();
 
-  QTreeWidgetItem* Category(const QString& caption);
-  QTreeWidgetItem* PortNode(const QString& caption, const QString& name);
-  QStringList ChildTexts(const QString& caption);
-  // The user's hands on the shown window, every event through the toolkit: a click on a
-  // node (its category opened first by a double click), a click into a control, a choice
-  // from a drop-down list with its list open, keys to whatever has the focus, and a menu
-  // item taken from the menu bar.
-  void Select(QTreeWidgetItem* item);
-  void ClickOn(QWidget* widget);
-  void Choose(QComboBox* box, const QString& text);
-  void Type(const QString& keys);
-  void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
-  void Pick(QAction* item);
+  ui::TreeItem* Category(const std::string& caption);
+  ui::TreeItem* PortNode(const std::string& caption, const std::string& name);
+  std::vector<std::string> ChildTexts(const std::string& caption);
+  // The user's click on a node, its category opened first.
+  bool Select(ui::TreeItem* item);
   // A REG_DWORD of the port key "OLMX<com>" as the registry file holds it; 0xDEADBEEF
   // when the key or the value is missing.
   std::uint32_t PortValue(int com, const char* name);
@@ -54,8 +50,3 @@ struct Session {
   std::unique_ptr<platform::Services> services;
   std::unique_ptr<TfrmPortMapper7370> window;
 };
-
-// The style and font the windows were drawn for.
-void UseWindowLook();
-// Saves a picture of a widget into $VEQ_SCREENSHOT_DIR (default ./screenshots).
-void SaveScreenshot(QWidget* widget, const QString& name);

@@ -1,6 +1,7 @@
 // The program entry over a registry file that is not one: one clear message, no window,
 // and the file untouched.
-#include <QtTest>
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -8,30 +9,24 @@
 #include "app/program.h"
 #include "support/scripted_desktop.h"
 #include "support/temp_dir.h"
+#include "ui/headless/headless_backend.h"
 
-class ProgramTest : public QObject {
-  Q_OBJECT
-
- private slots:
-  void aBrokenRegistryFileGivesOneMessageAndIsLeftAlone() {
-    testsupport::TempDir dir;
-    const std::string path = dir.File("registry.db");
-    const std::string garbage = "this is no registry\n";
-    std::ofstream(path, std::ios::binary) << garbage;
-    qputenv("VEQ_REGISTRY", QByteArray::fromStdString(path));
-    testsupport::ScriptedDesktop desktop;
-    QCOMPARE(RunProgram(*qApp, desktop), 0);
-    qunsetenv("VEQ_REGISTRY");
-    QCOMPARE(desktop.boxes.size(), size_t(1));
-    QVERIFY(desktop.boxes[0].text.find(path) != std::string::npos);
-    QCOMPARE(desktop.boxes[0].caption, std::string("VEQ COMPort Mapping Utility for Windows95/98/Me"));
-    QCOMPARE(desktop.boxes[0].flags, 0x10u);
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
-    std::stringstream kept;
-    kept << std::ifstream(path, std::ios::binary).rdbuf();
-    QCOMPARE(kept.str(), garbage);
-  }
-};
-
-QTEST_MAIN(ProgramTest)
-#include "program_test.moc"
+TEST(Program, ABrokenRegistryFileGivesOneMessageAndIsLeftAlone) {
+  ui::HeadlessBackend backend;
+  testsupport::TempDir dir;
+  const std::string path = dir.File("registry.db");
+  const std::string garbage = "this is no registry\n";
+  std::ofstream(path, std::ios::binary) << garbage;
+  setenv("VEQ_REGISTRY", path.c_str(), 1);
+  testsupport::ScriptedDesktop desktop;
+  EXPECT_EQ(RunProgram(desktop), 0);
+  unsetenv("VEQ_REGISTRY");
+  ASSERT_EQ(desktop.boxes.size(), 1u);
+  EXPECT_NE(desktop.boxes[0].text.find(path), std::string::npos);
+  EXPECT_EQ(desktop.boxes[0].caption, "VEQ COMPort Mapping Utility for Windows95/98/Me");
+  EXPECT_EQ(desktop.boxes[0].flags, 0x10u);
+  EXPECT_TRUE(backend.ModalWindows().empty());  // not even the detection
+  std::stringstream kept;
+  kept << std::ifstream(path, std::ios::binary).rdbuf();
+  EXPECT_EQ(kept.str(), garbage);
+}
