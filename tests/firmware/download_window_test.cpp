@@ -175,6 +175,21 @@ TEST(DownloadWindow, WImageEndsInATrailerBlock) {
   EXPECT_EQ(std::string(blocks[1].data.begin(), blocks[1].data.begin() + 4), "C371");
 }
 
+// 1024 x 50000 + 8 bytes: past 42,949,672 bytes sent, bytes x 100 no longer fits in 32 bits.
+TEST(DownloadWindow, ProgressOfAWImageAbove42MegabytesRisesTo100) {
+  Session s(0xC370);
+  const std::uint32_t length = 1024u * 50000u + 8u;
+  ASSERT_TRUE(s.user.Choose(s.Image("long.bin", 0xC370, length)));
+  EXPECT_EQ(s.window.FileSize, length);
+  ASSERT_TRUE(ui::user::Click(*s.window.pbtnDLStart));
+  ASSERT_TRUE(WaitFor(s.window, [&] { return !s.desktop.boxes.empty() && s.window.pbtnDLClose->Usable(); }, 120000));
+  EXPECT_EQ(s.user.LastBox(), "Download Complete");
+  const std::vector<int>& progress = s.window.progress;
+  ASSERT_EQ(progress.size(), std::size_t{50001});
+  EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+  EXPECT_EQ(progress.back(), 100);
+}
+
 TEST(DownloadWindow, FailuresStopTheDownloadAndReportTheirCause) {
   // A W image that is not 1024 x n + 8, the last block refused, another block refused.
   const struct {
