@@ -448,6 +448,9 @@ void Win32Backend::ProcessEvents(int waitMs) {
 void Win32Backend::Run() {
   MSG msg;
   while (!quit_ && GetMessageA(&msg, nullptr, 0, 0) > 0) native_->Deliver(msg);
+  // The quit message leaves the queue with the loop: left there, it would close at once
+  // every message box the program still shows on its way out (the reboot question).
+  PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
 void Win32Backend::Quit() {
