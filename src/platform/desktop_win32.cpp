@@ -1,10 +1,12 @@
 #include <windows.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/desktop.h"
+#include "platform/directories.h"
 
 namespace platform {
 namespace {
@@ -41,6 +43,15 @@ bool RunFileDialog(const FileDialogSpec& request, bool save, std::string* path) 
   return true;
 }
 
+// The folder the program was started from, with its closing backslash.
+std::string ProgramFolder() {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  if (length == 0 || length >= sizeof path) return std::string();
+  const std::string program(path, length);
+  return program.substr(0, program.find_last_of('\\') + 1);
+}
+
 class Win32Desktop : public Desktop {
  public:
   int ShowMessageBox(const std::string& text, const std::string& caption, std::uint32_t flags) override {
@@ -52,7 +63,16 @@ class Win32Desktop : public Desktop {
   bool SaveFileDialog(const FileDialogSpec& request, std::string* path) override {
     return RunFileDialog(request, true, path);
   }
+  // The help ships as an HTML page of the same name beside the program, since no WinHelp
+  // compiler is at hand: it opens in the browser unless a WinHelp file lies there too.
   bool ShowHelp(const std::string& file, std::uint32_t command, std::uintptr_t data) override {
+    const std::string folder = ProgramFolder();
+    const std::string page = folder + file.substr(0, file.find_last_of('.')) + ".html";
+    if (!folder.empty() && !FileExists(folder + file) && FileExists(page)) {
+      const HINSTANCE opened = ShellExecuteA(nullptr, "open", page.c_str(), nullptr, folder.c_str(), SW_SHOWNORMAL);
+      // Values up to 32 are the documented failures.
+      return reinterpret_cast<std::uintptr_t>(opened) > 32;
+    }
     return WinHelpA(nullptr, file.c_str(), command, data) != 0;
   }
 };
