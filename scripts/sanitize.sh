@@ -50,7 +50,7 @@ echo "== ThreadSanitizer: the workers and the windows that wait for them"
 configure "$tsan" -DVEQ_BUILD_UI=OFF -DVEQ_SANITIZE=thread
 cmake --build "$tsan" -j "$jobs" --target detect_tests porttest_tests firmware_tests firmware_com_download_tests \
   ui_layer_tests detect_window_tests porttest_window_tests firmware_window_tests firmware_network_window_tests \
-  firmware_hostile_window_tests
+  firmware_hostile_window_tests app_window_tests app_command_tests app_program_tests app_security_tests
 (cd "$tsan" && ctest --output-on-failure --no-tests=error -j "$jobs" "${retry[@]}" \
-  -R '^(DetectPortThread|PortTestProcedure|NetworkDownload|ComDownloadWorker|ComDownloadWorkerLife|MonitorLinkTest|HeadlessWindow|DetectPortWindow|PortTestWindow|DownloadWindow|NetworkDownloadWindow|HostileNetworkWindow)\.')
+  -R '^(DetectPortThread|PortTestProcedure|NetworkDownload|ComDownloadWorker|ComDownloadWorkerLife|MonitorLinkTest|HeadlessWindow|DetectPortWindow|PortTestWindow|DownloadWindow|NetworkDownloadWindow|HostileNetworkWindow|MainWindow|Commands|Program|Security)\.')
 check_reports "$tsan"
