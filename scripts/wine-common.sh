@@ -1,0 +1,91 @@
+# What the scripts that run the program under Wine share (sourced, after setting root):
+# the Windows build, a 32-bit Wine prefix that looks like a Windows 98 machine with the
+# VEQ driver installed, and a Wine session whose only COM ports are socat ptys.
+# The caller exports WINEPREFIX and WINEARCH=win32.
+
+veq_program=veq-comport-mapper.exe
+veq_socat_pids=()
+veq_display_pid=""
+
+# The program and the prefix tool, cross-built into $1 with the settings of the Windows
+# suite, so that both can share one build directory.
+veq_build_windows() {
+  "$root/scripts/setup.sh" wine wine32:i386 g++-mingw-w64-i686-win32 googletest socat
+  cmake -S "$root" -B "$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DVEQ_BUILD_UI=OFF -DVEQ_BUILD_BENCH=OFF >/dev/null
+  cmake --build "$1" -j 2 --target veq-comport-mapper veq-driver-keys
+}
+
+# Makes the prefix: Windows 98 for the program, the system's fonts where Windows keeps
+# them (this Wine finds MS Sans Serif, Fixedsys and the caption buttons' Marlett nowhere
+# else and would substitute others), and what the driver's installation leaves in the
+# registry, written by the program's own code (veq-driver-keys from build dir $1).
+veq_make_prefix() {
+  timeout 300 wineboot -i >/dev/null 2>&1
+  cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+  timeout 60 wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$veq_program" /v Version /t REG_SZ /d win98 /f \
+    >/dev/null 2>&1
+  timeout 60 wine "$1/tools/veq-driver-keys.exe"
+  timeout 60 wineserver -w
+}
+
+# Wine draws the windows' frames itself, as Windows does, instead of leaving them to the
+# desktop's window manager; needed where no window manager runs.
+veq_unmanaged_windows() {
+  timeout 60 wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+}
+
+# COMn in upper case when $1 names COM1 to COM255; fails otherwise.
+veq_com_name() {
+  local name="${1^^}"
+  [[ "$name" =~ ^COM([1-9][0-9]?|1[0-9][0-9]|2[0-4][0-9]|25[0-5])$ ]] || return 1
+  echo "$name"
+}
+
+# Starts the prefix's Wine session and keeps it (wineserver -p) until veq_end_session.
+# Wine links every serial device of the host as a COM port when a session starts; these
+# links go, and each COMn given after the folder $1 becomes one end of a socat pty pair
+# whose other end is $1/COMn. The ports exist only while the session lasts.
+veq_start_session() {
+  local peers="$1" port
+  shift
+  timeout 60 wineserver -k 2>/dev/null || true
+  wineserver -p
+  timeout 120 wineboot >/dev/null 2>&1
+  rm -f "$WINEPREFIX"/dosdevices/com*
+  mkdir -p "$peers"
+  for port in "$@"; do
+    rm -f "$peers/$port"
+    socat pty,rawer,link="$WINEPREFIX/dosdevices/${port,,}" pty,rawer,link="$peers/$port" &
+    veq_socat_pids+=($!)
+  done
+  for port in "$@"; do
+    for _ in $(seq 50); do
+      [ -e "$WINEPREFIX/dosdevices/${port,,}" ] && [ -e "$peers/$port" ] && break
+      sleep 0.1
+    done
+    [ -e "$WINEPREFIX/dosdevices/${port,,}" ] || { echo "socat made no pty for $port" >&2; return 1; }
+  done
+}
+
+veq_end_session() {
+  timeout 60 wineserver -k 2>/dev/null || true
+  local pid
+  for pid in "${veq_socat_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  veq_socat_pids=()
+}
+
+# A virtual display of its own, on the first free number, without a window manager; its
+# number is kept in the folder $1. Exports DISPLAY.
+veq_start_display() {
+  Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$1/display" 2>/dev/null &
+  veq_display_pid=$!
+  for _ in $(seq 100); do [ -s "$1/display" ] && break; sleep 0.1; done
+  [ -s "$1/display" ] || { echo "Xvfb started no display" >&2; return 1; }
+  export DISPLAY=":$(cat "$1/display")"
+}
+
+veq_end_display() {
+  [ -z "$veq_display_pid" ] || kill "$veq_display_pid" 2>/dev/null || true
+  veq_display_pid=""
+}
