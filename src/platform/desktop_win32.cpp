@@ -70,8 +70,9 @@ class Win32Desktop : public Desktop {
     const std::string page = folder + file.substr(0, file.find_last_of('.')) + ".html";
     if (!folder.empty() && !FileExists(folder + file) && FileExists(page)) {
       const HINSTANCE opened = ShellExecuteA(nullptr, "open", page.c_str(), nullptr, folder.c_str(), SW_SHOWNORMAL);
-      // Values up to 32 are the documented failures.
-      return reinterpret_cast<std::uintptr_t>(opened) > 32;
+      // Values up to 32 are the documented failures, such as no browser for .html pages:
+      // then WinHelp at least says what it cannot find.
+      if (reinterpret_cast<std::uintptr_t>(opened) > 32) return true;
     }
     return WinHelpA(nullptr, file.c_str(), command, data) != 0;
   }
