@@ -1,7 +1,8 @@
-# What the scripts that run the program under Wine share (sourced, after setting root):
-# the Windows build, a 32-bit Wine prefix that looks like a Windows 98 machine with the
-# VEQ driver installed, and a Wine session whose only COM ports are socat ptys.
-# The caller exports WINEPREFIX and WINEARCH=win32.
+# What the scripts that build the Windows program and run it under Wine share (sourced,
+# after setting root): the Windows build, a 32-bit Wine prefix that looks like a Windows
+# 98 machine with the VEQ driver installed, a Wine session whose only COM ports are socat
+# ptys, and a virtual display. For the Wine steps the caller exports WINEPREFIX and
+# WINEARCH=win32.
 
 veq_program=veq-comport-mapper.exe
 veq_socat_pids=()
@@ -10,7 +11,7 @@ veq_display_pid=""
 # The program and the prefix tool, cross-built into $1 with the settings of the Windows
 # suite, so that both can share one build directory.
 veq_build_windows() {
-  "$root/scripts/setup.sh" wine wine32:i386 g++-mingw-w64-i686-win32 googletest socat
+  "$root/scripts/setup.sh" g++-mingw-w64-i686-win32 googletest
   cmake -S "$root" -B "$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DVEQ_BUILD_UI=OFF -DVEQ_BUILD_BENCH=OFF >/dev/null
   cmake --build "$1" -j 2 --target veq-comport-mapper veq-driver-keys
@@ -26,6 +27,11 @@ veq_make_prefix() {
   timeout 60 wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$veq_program" /v Version /t REG_SZ /d win98 /f \
     >/dev/null 2>&1
   timeout 60 wine "$1/tools/veq-driver-keys.exe"
+  # What Internet Explorer registers on Windows 98 for .html pages, such as the help
+  # page; here Wine's browser, which hands the page to the desktop's own.
+  timeout 60 wine reg add 'HKCR\.html' /ve /t REG_SZ /d htmlfile /f >/dev/null 2>&1
+  timeout 60 wine reg add 'HKCR\htmlfile\shell\open\command' /ve /t REG_SZ \
+    /d '"C:\windows\system32\winebrowser.exe" "%1"' /f >/dev/null 2>&1
   timeout 60 wineserver -w
 }
 

@@ -14,7 +14,7 @@ build="$(realpath -m "${1:-${WINDOWS_BUILD_DIR:-$root/build-win}}")"
 source "$root/scripts/wine-common.sh"
 started=$(date +%s)
 
-"$root/scripts/setup.sh" xvfb imagemagick xdotool
+"$root/scripts/setup.sh" wine wine32:i386 socat xvfb imagemagick xdotool
 veq_build_windows "$build"
 
 work="$(mktemp -d)"
@@ -129,6 +129,10 @@ registry_entries() {
     /^    / { print key "|" $2 "|" $3 "|" $4 }' | sort
 }
 registry_entries >"$work/registry-before.txt"
+# The browser that opens .html pages, as the association names it: here one that
+# copies the page it is given, so that the help command can be checked.
+timeout 60 wine reg add 'HKCR\htmlfile\shell\open\command' /ve /t REG_SZ \
+  /d '"C:\windows\system32\cmd.exe" /c copy "%1" C:\help-opened.html' /f >/dev/null 2>&1
 
 echo "== The program under Wine (Windows 98), driven with real clicks and keys"
 launched=$(date +%s%N)
@@ -155,6 +159,15 @@ ox=$((win_x + border))
 oy=$((win_y + win_h - border - mainHeight))
 click() { timeout 10 xdotool mousemove "$((ox + $1))" "$((oy + $2))" click 1; sleep 0.4; }
 keys() { timeout 10 xdotool key --delay 80 "$@"; sleep 0.4; }
+
+# F1: no qtlhelp.hlp lies beside the program, so the help page beside it opens.
+keys F1
+deadline=$(($(date +%s) + 20))
+until cmp -s "$WINEPREFIX/drive_c/help-opened.html" "$install/qtlhelp.html"; do
+  [ "$(date +%s)" -lt "$deadline" ] || fail "F1 did not open the help page beside the program"
+  sleep 0.2
+done
+echo "F1 opened qtlhelp.html beside the program"
 
 # Exit before any change asks "Are you sure to exit ?"; No keeps the program running.
 click 490 354
