@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <functional>
 #include <mutex>
-#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -93,10 +92,14 @@ std::vector<std::string> MemoLines(const TfrmPortTest& w) {
   }
 }
 
-std::size_t Matching(const std::vector<std::string>& lines, const char* pattern) {
-  const std::regex re(pattern);
+// The lines that begin with head and end with tail.
+std::size_t Matching(const std::vector<std::string>& lines, const std::string& head, const std::string& tail = "") {
   std::size_t n = 0;
-  for (const std::string& line : lines) n += std::regex_search(line, re) ? 1 : 0;
+  for (const std::string& line : lines)
+    n += line.size() >= head.size() + tail.size() && line.compare(0, head.size(), head) == 0 &&
+                 line.compare(line.size() - tail.size(), tail.size(), tail) == 0
+             ? 1
+             : 0;
   return n;
 }
 
@@ -142,10 +145,10 @@ TEST(PortTestWindow, ACompleteRunThroughEveryState) {
     // The finish line follows the finish: wait for it.
     ASSERT_TRUE(WaitFor(w, [&] { return MemoLines(w).back() == "COM5 finsih test"; }));
     const std::vector<std::string> lines = MemoLines(w);
-    EXPECT_EQ(Matching(lines, "^COM5 Start testing$"), 1u);
+    EXPECT_EQ(Matching(lines, "COM5 Start testing", ""), 1u);
     EXPECT_GT(lines.size(), linesWhenStopped);
     EXPECT_EQ(lines.front(), "COM5 Start testing");
-    EXPECT_EQ(Matching(lines, "^TEST Baud Rate:.* OK$"), 720u);
+    EXPECT_EQ(Matching(lines, "TEST Baud Rate:", " OK"), 720u);
     // The resumed run went on where it stopped: no setting twice, none left out.
     EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()).size(), lines.size());
 
@@ -309,9 +312,9 @@ TEST(PortTestWindow, APtyPassesEverySettingItTakes) {
     ASSERT_TRUE(Click(*w.pbtnPTStart));
     EXPECT_TRUE(WaitFor(w, [&] { return w.TestState == ptsFinished; }, 120000));
     const std::vector<std::string> lines = MemoLines(w);
-    const std::size_t passed = Matching(lines, "^TEST Baud Rate:.* OK$");
-    const std::size_t refused = Matching(lines, "^SET  Baud Rate:");
-    EXPECT_EQ(Matching(lines, "^TEST Baud Rate:.*FAIL$"), 0u);
+    const std::size_t passed = Matching(lines, "TEST Baud Rate:", " OK");
+    const std::size_t refused = Matching(lines, "SET  Baud Rate:");
+    EXPECT_EQ(Matching(lines, "TEST Baud Rate:", "FAIL"), 0u);
     EXPECT_EQ(passed + refused, 720u);
     EXPECT_GT(passed, 0u);
     std::string platformLines;
