@@ -4,20 +4,21 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
+#include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "detect/detect_port_window.h"
+#include "firmware/window_wait.h"
+#include "platform/thread.h"
 #include "store/port_manager.h"
 #include "support/fake_platform.h"
-#include "ui/headless/headless_backend.h"
+#include "support/ui_test_backend.h"
 #include "ui/headless/user.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using testsupport::WaitFor;
 
 // A machine without COM ports whose sweep stops at COM101 until it is let go. Keeps the
 // time of its last answer.
@@ -26,15 +27,15 @@ class HeldPorts : public platform::SerialPorts {
   std::unique_ptr<platform::SerialPort> Open(const std::string& path, std::uint32_t* lastError) override {
     if (path == "\\\\.\\COM101") {
       holding = true;
-      while (!released) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      while (!released) platform::SleepMs(1);
     }
-    lastAnswer = Clock::now().time_since_epoch().count();
+    lastAnswer = platform::MonotonicMs();
     *lastError = platform::kSerialErrorFileNotFound;
     return nullptr;
   }
   std::atomic<bool> holding{false};
   std::atomic<bool> released{false};
-  std::atomic<Clock::rep> lastAnswer{0};
+  std::atomic<std::uint32_t> lastAnswer{0};
 };
 
 // A store of its own for the window, with nothing loaded.
@@ -43,17 +44,10 @@ struct PortMapperStub {
   TTorl7370PortManager store{nullptr, registry};
 };
 
-// Lets the window run until done, for at most ms; returns done().
-bool WaitFor(ui::Window& window, const std::function<bool()>& done, int ms = 10000) {
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
-  window.WaitUntil([&] { return done() || Clock::now() > deadline; });
-  return done();
-}
-
 }  // namespace
 
 TEST(DetectPortWindow, LayoutAsDrawnWithoutACloseBox) {
-  ui::HeadlessBackend backend;
+  testsupport::UiBackend backend;
   testsupport::FakeSerialPorts serial;
   PortMapperStub stub;
   TfrmDetectPort w(stub.store, serial, std::chrono::milliseconds(0));
@@ -79,7 +73,7 @@ TEST(DetectPortWindow, LayoutAsDrawnWithoutACloseBox) {
 }
 
 TEST(DetectPortWindow, TheBarStepsTheDotsRunAndTheWindowClosesWithinOneTick) {
-  ui::HeadlessBackend backend;
+  testsupport::UiBackend backend;
   backend.SetModalTimeLimit(std::chrono::seconds(30));
   HeldPorts serial;
   PortMapperStub stub;
@@ -105,8 +99,7 @@ TEST(DetectPortWindow, TheBarStepsTheDotsRunAndTheWindowClosesWithinOneTick) {
     dotsWhenFinished = w.stxtDetectPortDot->Text().size();
   });
   w.ShowModal();
-  const auto closedAfter = std::chrono::duration_cast<std::chrono::milliseconds>(
-      Clock::now().time_since_epoch() - Clock::duration(serial.lastAnswer.load()));
+  const std::uint32_t closedAfter = platform::MonotonicMs() - serial.lastAnswer.load();
   EXPECT_TRUE(backend.StuckWindows().empty());
   // One dot more on every tick up to fifteen, then empty, then again from one.
   ASSERT_EQ(dots.size(), 18u);
@@ -117,13 +110,13 @@ TEST(DetectPortWindow, TheBarStepsTheDotsRunAndTheWindowClosesWithinOneTick) {
   // slack for a busy machine.
   EXPECT_EQ(w.stxtDetectPortDot->Text().size(), (dotsWhenFinished + 1) % 16);
   EXPECT_FALSE(w.tmDetectPort.Enabled());
-  EXPECT_LT(closedAfter.count(), 200 + 100);
+  EXPECT_LT(closedAfter, 200u + 100u);
   for (int i = 0; i < 256; ++i) EXPECT_EQ(stub.store.ports[i], nullptr);
 }
 
 // A window that goes before it was ever shown neither hangs nor leaves the sweep behind.
 TEST(DetectPortWindow, DestroyedBeforeShownWaitsForTheSweep) {
-  ui::HeadlessBackend backend;
+  testsupport::UiBackend backend;
   testsupport::FakeSerialPorts serial({5});
   PortMapperStub stub;
   { TfrmDetectPort window(stub.store, serial, std::chrono::milliseconds(1)); }

@@ -1,18 +1,18 @@
-// The COM firmware window on the headless toolkit with its worker and a simulated driver:
+// The COM firmware window on the test toolkit with its worker and a simulated driver:
 // the file check as the user meets it, whole downloads, refusals, and what is left open.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
+#include <fstream>
 #include <memory>
-#include <thread>
 
 #include "driver_ports.h"
 #include "firmware/download_window.h"
+#include "platform/thread.h"
 #include "support/scripted_desktop.h"
 #include "support/temp_dir.h"
-#include "ui/headless/headless_backend.h"
+#include "support/ui_test_backend.h"
 #include "ui/headless/user.h"
 #include "window_wait.h"
 
@@ -23,10 +23,11 @@ using testsupport::WaitFor;
 const DownloadTiming kQuick{std::chrono::milliseconds(1), std::chrono::milliseconds(1)};
 const std::string kCaption = "COM5 Download Firmware";
 
-int OpenFileCount() {
-  int count = 0;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) count += entry.exists() ? 1 : 0;
-  return count;
+// Cuts or lengthens a file, as another program may while the window holds it open.
+void Resize(const std::string& path, std::size_t size) {
+  std::vector<char> bytes(size);
+  std::ifstream(path, std::ios::binary).read(bytes.data(), static_cast<std::streamsize>(size));
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(size));
 }
 
 // The window, with what its progress bar showed after each of the worker's steps.
@@ -72,7 +73,7 @@ struct Bench {
     return path;
   }
 
-  ui::HeadlessBackend backend;
+  testsupport::UiBackend backend;
   testsupport::TempDir dir;
   testsupport::SimulatedDriver driver;
   testsupport::DriverPorts ports;
@@ -84,6 +85,7 @@ struct Session : Bench {
   explicit Session(std::uint32_t model)
       : window(nullptr, "COM5", model, ports, desktop, kQuick), user{window, desktop} {
     EXPECT_EQ(window.ReadyToShow(), 1);
+    window.Show();
   }
   WatchedWindow window;
   User user;
@@ -129,7 +131,7 @@ TEST(DownloadWindow, FullImageGoesOutBlockByBlock) {
   s.ports.beforeBlock = [&](std::uint32_t index) {
     if (index != 128) return;
     held = true;
-    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (!release) platform::SleepMs(1);
   };
   ASSERT_TRUE(s.user.Choose(s.Image("firmware.bin", 0x7370, kFirmwareImageSize)));
   ASSERT_TRUE(ui::user::Click(*w.pbtnDLStart));
@@ -206,7 +208,6 @@ TEST(DownloadWindow, FailuresStopTheDownloadAndReportTheirCause) {
     SCOPED_TRACE(c.message);
     Session s(c.model);
     if (c.refusedBlock >= 0) s.driver.RefuseBlock(static_cast<std::uint32_t>(c.refusedBlock));
-    const int openFiles = OpenFileCount();
     ASSERT_TRUE(s.user.Choose(s.Image("fw.bin", c.model, c.length)));
     EXPECT_TRUE(s.window.pbtnDLStart->Usable());
     ASSERT_TRUE(s.user.Download());
@@ -215,28 +216,27 @@ TEST(DownloadWindow, FailuresStopTheDownloadAndReportTheirCause) {
     EXPECT_EQ(s.driver.Blocks().size(), c.blocksSent);
     EXPECT_TRUE(s.user.ReadyForAnotherFile());
     EXPECT_FALSE(s.window.pbtnDLReboot->Usable());
-    EXPECT_EQ(OpenFileCount(), openFiles);
+    EXPECT_EQ(s.dir.OpenFiles(), 0);
   }
 }
 
 TEST(DownloadWindow, FileChoiceReplacesRechecksAndShortensThePath) {
   Session s(0xC370);
   TfrmDownload& w = s.window;
-  const int openFiles = OpenFileCount();
   ASSERT_TRUE(s.user.Choose(s.Image("first.bin", 0xC370, 1032)));
   EXPECT_TRUE(w.pbtnDLStart->Usable());
   // A second file closes the first.
   const std::string second = s.Image("second.bin", 0xC370, 2056);
   ASSERT_TRUE(s.user.Choose(second));
   EXPECT_EQ(w.FileSize, 2056u);
-  EXPECT_EQ(OpenFileCount(), openFiles + 1);
+  EXPECT_EQ(s.dir.OpenFiles(), 1);
   // A cancelled dialog checks the file chosen last again: now it is refused.
-  std::filesystem::resize_file(second, 2057);
+  Resize(second, 2057);
   ASSERT_TRUE(s.user.Choose(""));
   EXPECT_EQ(s.user.LastBox(), "Firmware Binary File Length Wrong");
   EXPECT_EQ(s.desktop.boxes.back().caption, kCaption);
   EXPECT_TRUE(s.user.ReadyForAnotherFile());
-  EXPECT_EQ(OpenFileCount(), openFiles);
+  EXPECT_EQ(s.dir.OpenFiles(), 0);
 
   std::string name = s.dir.path() + "/";
   ASSERT_LT(name.size(), std::size_t{60});
@@ -248,7 +248,6 @@ TEST(DownloadWindow, FileChoiceReplacesRechecksAndShortensThePath) {
 
 TEST(DownloadWindow, UnopenableAndVanishedFilesLeaveNothingOpen) {
   Session s(0x7370);
-  const int openFiles = OpenFileCount();
   ASSERT_TRUE(s.user.Choose(s.dir.File("missing.bin")));
   EXPECT_EQ(s.user.LastBox(), "Open Firmware Binary File Fail");
   EXPECT_TRUE(s.user.ReadyForAnotherFile());
@@ -256,12 +255,12 @@ TEST(DownloadWindow, UnopenableAndVanishedFilesLeaveNothingOpen) {
   const std::string path = s.Image("fw.bin", 0x7370, kFirmwareImageSize);
   ASSERT_TRUE(s.user.Choose(path));
   EXPECT_TRUE(s.window.pbtnDLStart->Usable());
-  std::filesystem::resize_file(path, 0);
+  Resize(path, 0);
   ASSERT_TRUE(s.user.Download());
   EXPECT_EQ(s.user.LastBox(), "Read Download binary file length fail");
   EXPECT_TRUE(s.driver.Blocks().empty());
   EXPECT_TRUE(s.user.ReadyForAnotherFile());
-  EXPECT_EQ(OpenFileCount(), openFiles);
+  EXPECT_EQ(s.dir.OpenFiles(), 0);
 }
 
 // As the main window runs it: shown modally until Close, which is the only way out.

@@ -1,4 +1,4 @@
-// The network firmware window on the headless toolkit against every misbehaviour of the
+// The network firmware window on the test toolkit against every misbehaviour of the
 // simulated device and against peers that talk nonsense: each run ends with its failure
 // box, and the window is left as after any failed run, ready for a second Start.
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@
 #include "support/hostile_peer.h"
 #include "support/scripted_desktop.h"
 #include "support/temp_dir.h"
-#include "ui/headless/headless_backend.h"
+#include "support/ui_test_backend.h"
 #include "ui/headless/user.h"
 #include "window_wait.h"
 
@@ -61,7 +61,7 @@ struct Bench {
     return texts;
   }
 
-  ui::HeadlessBackend backend;
+  testsupport::UiBackend backend;
   testsupport::TempDir dir;
   std::unique_ptr<platform::Network> network;
   testsupport::ScriptedDesktop desktop;

@@ -1,4 +1,4 @@
-// The password dialog on the headless toolkit, shown modally as the main window shows it:
+// The password dialog on the test toolkit, shown modally as the main window shows it:
 // its two steps, mismatches, the longest password, Cancel.
 #include "security/password_dialog.h"
 
@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "ui/headless/headless_backend.h"
+#include "support/ui_test_backend.h"
 #include "ui/headless/user.h"
 
 namespace {
@@ -15,7 +15,7 @@ namespace {
 // Shows the dialog for port modally and lets the user do what session says; true when
 // the dialog then closed by itself.
 bool Show(PortSecurity& port, const std::function<void(TfrmPassword&)>& session) {
-  ui::HeadlessBackend backend;
+  testsupport::UiBackend backend;
   backend.SetModalTimeLimit(std::chrono::seconds(10));
   TfrmPassword dialog(nullptr, port);
   backend.WhenModal("frmPassword", [&session](ui::Window& window) { session(static_cast<TfrmPassword&>(window)); });

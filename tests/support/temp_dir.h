@@ -16,6 +16,8 @@ class TempDir {
 
   const std::string& path() const { return path_; }
   std::string File(const std::string& name) const { return path_ + "/" + name; }
+  // How many of the files in the folder this process holds open.
+  int OpenFiles() const;
 
  private:
   std::string path_;
