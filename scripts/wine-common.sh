@@ -27,6 +27,14 @@ veq_make_prefix() {
   timeout 60 wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$veq_program" /v Version /t REG_SZ /d win98 /f \
     >/dev/null 2>&1
   timeout 60 wine "$1/tools/veq-driver-keys.exe"
+  # Wine makes every serial device of the host a COM port, from COM1 up, whenever a
+  # session starts, and the program would find them even without their links. Wine's own
+  # list of ports names all 255 here, each with a link that veq_start_session keeps from
+  # being made: then no port is made, and the host's devices go above COM255.
+  { printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\r\n'
+    for n in $(seq 255); do printf '"COM%d"="none"\r\n' "$n"; done; } >"$WINEPREFIX/drive_c/veq-ports.reg"
+  (cd "$WINEPREFIX/drive_c" && timeout 60 wine reg import veq-ports.reg >/dev/null 2>&1)
+  rm "$WINEPREFIX/drive_c/veq-ports.reg"
   # What Internet Explorer registers on Windows 98 for .html pages, such as the help
   # page; here Wine's browser, which hands the page to the desktop's own.
   timeout 60 wine reg add 'HKCR\.html' /ve /t REG_SZ /d htmlfile /f >/dev/null 2>&1
@@ -35,10 +43,10 @@ veq_make_prefix() {
   timeout 60 wineserver -w
 }
 
-# Wine draws the windows' frames itself, as Windows does, instead of leaving them to the
-# desktop's window manager; needed where no window manager runs.
-veq_unmanaged_windows() {
-  timeout 60 wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+# $1 N: Wine draws the windows' frames itself, as Windows does, which is needed where no
+# window manager runs; Y: the desktop's window manager frames them.
+veq_managed_windows() {
+  timeout 60 wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /t REG_SZ /d "$1" /f >/dev/null 2>&1
 }
 
 # COMn in upper case when $1 names COM1 to COM255; fails otherwise.
@@ -49,16 +57,19 @@ veq_com_name() {
 }
 
 # Starts the prefix's Wine session and keeps it (wineserver -p) until veq_end_session.
-# Wine links every serial device of the host as a COM port when a session starts; these
-# links go, and each COMn given after the folder $1 becomes one end of a socat pty pair
-# whose other end is $1/COMn. The ports exist only while the session lasts.
+# While the session starts, a folder stands where each COM link would go, so that Wine
+# makes none of the ports its list names (veq_make_prefix); afterwards no COM link is
+# left, and each COMn given after the folder $1 becomes one end of a socat pty pair whose
+# other end is $1/COMn. The ports exist only while the session lasts.
 veq_start_session() {
-  local peers="$1" port
+  local peers="$1" port n
   shift
   timeout 60 wineserver -k 2>/dev/null || true
+  rm -rf "$WINEPREFIX"/dosdevices/com*
+  for n in $(seq 255); do mkdir "$WINEPREFIX/dosdevices/com$n"; done
   wineserver -p
   timeout 120 wineboot >/dev/null 2>&1
-  rm -f "$WINEPREFIX"/dosdevices/com*
+  rm -rf "$WINEPREFIX"/dosdevices/com*
   mkdir -p "$peers"
   for port in "$@"; do
     rm -f "$peers/$port"

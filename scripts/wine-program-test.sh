@@ -5,8 +5,21 @@
 # COM port; the detection window comes, then the main window with COM1 under "Used
 # Ports"; the first unused port, COM2, is mapped; Exit; the reboot question is answered
 # No; the program ends; and the driver's four keys then hold exactly that mapping's
-# entries. Every step is photographed into BUILD/screenshots/program-*.png.
+# entries. F1 on the way opens the help page. Every step is photographed into
+# BUILD/screenshots/program-*.png; a failure says what it saw and leaves program-failed.png.
 #   wine-program-test.sh [WINDOWS_BUILD_DIR]   (default: $WINDOWS_BUILD_DIR or build-win)
+#
+# Where Wine differs from Windows 98, the test expects what Windows 98 does:
+# - Wine loads any import; only scripts/import-gate.sh shows that Windows 98 would.
+# - Wine makes the host's serial devices COM ports; the prefix and session steps of
+#   wine-common.sh leave the program COM1 alone, as on a machine with one serial port.
+# - Wine keeps HKLM\Hardware only while its session lasts (Windows builds it at each
+#   start): the registry is read before the session ends.
+# - Wine lists a key's values by name, Windows 98 in the order written: the entries are
+#   compared as sorted lines.
+# - Wine's tree scrolls an opened category to the top of the view, its own way: after
+#   the first clicks the tree is driven by keys, which land the same on both.
+# - Without a window manager Wine draws the frames, as Windows does (Managed=N).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(realpath -m "${1:-${WINDOWS_BUILD_DIR:-$root/build-win}}")"
@@ -33,7 +46,7 @@ veq_start_display "$work"
 
 export WINEARCH=win32 WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 veq_make_prefix "$build"
-veq_unmanaged_windows
+veq_managed_windows N
 # Where the user would install it: the program with its help page.
 install="$WINEPREFIX/drive_c/VEQ COMPort"
 mkdir -p "$install"
