@@ -24,9 +24,7 @@ i686-w64-mingw32-strip -o "$stage/$veq_program" "$build/src/app/$veq_program"
 cp "$root/src/app/help/qtlhelp.html" "$stage/"
 sed -e "s/@VERSION@/$version/" -e 's/$/\r/' "$root/src/app/help/README.TXT" >"$stage/README.TXT"
 
-"$root/scripts/import-gate.sh" "$stage/$veq_program" >"$build/package/import-gate.log" ||
-  { cat "$build/package/import-gate.log"; echo "the program fails the import gate: no package" >&2; exit 1; }
-tail -1 "$build/package/import-gate.log"
+veq_import_gate "$stage/$veq_program" "$build/package/import-gate.log" || { echo "no package" >&2; exit 1; }
 
 (cd "$build/package" && zip -q -X -r "$package" "$name")
 unzip -l "$package"

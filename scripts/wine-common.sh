@@ -17,6 +17,12 @@ veq_build_windows() {
   cmake --build "$1" -j 2 --target veq-comport-mapper veq-driver-keys
 }
 
+# The import gate on the program $1, its listing kept in $2; a failure shows the listing.
+veq_import_gate() {
+  "$root/scripts/import-gate.sh" "$1" >"$2" || { cat "$2"; echo "$1 fails the import gate" >&2; return 1; }
+  tail -1 "$2"
+}
+
 # Makes the prefix: Windows 98 for the program, the system's fonts where Windows keeps
 # them (this Wine finds MS Sans Serif, Fixedsys and the caption buttons' Marlett nowhere
 # else and would substitute others), and what the driver's installation leaves in the

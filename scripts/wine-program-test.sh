@@ -29,6 +29,8 @@ started=$(date +%s)
 
 "$root/scripts/setup.sh" wine wine32:i386 socat xvfb imagemagick xdotool
 veq_build_windows "$build"
+# What Wine never checks: that Windows 98 has every call the program imports.
+veq_import_gate "$build/src/app/$veq_program" "$build/import-gate-program.log"
 
 work="$(mktemp -d)"
 shots="$build/screenshots"
