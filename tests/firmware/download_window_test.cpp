@@ -10,9 +10,9 @@
 #include "driver_ports.h"
 #include "firmware/download_window.h"
 #include "platform/thread.h"
-#include "support/scripted_desktop.h"
 #include "support/temp_dir.h"
 #include "support/ui_test_backend.h"
+#include "support/ui_test_desktop.h"
 #include "ui/headless/user.h"
 #include "window_wait.h"
 
@@ -44,7 +44,7 @@ class WatchedWindow : public TfrmDownload {
 // The user at a COM firmware window, with the desktop that answers its dialogs and boxes.
 struct User {
   TfrmDownload& w;
-  testsupport::ScriptedDesktop& desktop;
+  testsupport::UiDesktop& desktop;
 
   // Opens path through the Open button.
   bool Choose(const std::string& path) {
@@ -77,7 +77,7 @@ struct Bench {
   testsupport::TempDir dir;
   testsupport::SimulatedDriver driver;
   testsupport::DriverPorts ports;
-  testsupport::ScriptedDesktop desktop;
+  testsupport::UiDesktop desktop;
 };
 
 // One window on COM5, shown as the main window shows it once it is ready.
@@ -238,7 +238,7 @@ TEST(DownloadWindow, FileChoiceReplacesRechecksAndShortensThePath) {
   EXPECT_TRUE(s.user.ReadyForAnotherFile());
   EXPECT_EQ(s.dir.OpenFiles(), 0);
 
-  std::string name = s.dir.path() + "/";
+  std::string name = s.dir.path() + testsupport::kPathSeparator;
   ASSERT_LT(name.size(), std::size_t{60});
   name += std::string(70 - name.size() - 4, 'n') + ".bin";
   ASSERT_EQ(name.size(), std::size_t{70});

@@ -7,9 +7,9 @@
 
 #include "firmware/download_window_v2.h"
 #include "platform/address.h"
-#include "support/scripted_desktop.h"
 #include "support/temp_dir.h"
 #include "support/ui_test_backend.h"
+#include "support/ui_test_desktop.h"
 #include "ui/headless/user.h"
 #include "window_wait.h"
 
@@ -51,7 +51,7 @@ struct Bench {
 #endif
   // A file at a path of exactly length characters.
   std::string FileOfLength(std::size_t length, const std::vector<std::uint8_t>& bytes) {
-    std::string path = dir.path() + "/";
+    std::string path = dir.path() + testsupport::kPathSeparator;
     path += std::string(length - path.size() - 4, 'f') + ".exf";
     Write(path, bytes);
     return path;
@@ -65,7 +65,7 @@ struct Bench {
   testsupport::UiBackend backend;
   testsupport::TempDir dir;
   std::unique_ptr<platform::Network> network;
-  testsupport::ScriptedDesktop desktop;
+  testsupport::UiDesktop desktop;
 };
 
 const std::vector<std::uint8_t> kImage1 = Bytes(3000, 5), kImage2 = Bytes(4096, 7);

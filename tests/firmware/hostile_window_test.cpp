@@ -12,9 +12,9 @@
 #include "firmware/monitor_link.h"
 #include "platform/address.h"
 #include "support/hostile_peer.h"
-#include "support/scripted_desktop.h"
 #include "support/temp_dir.h"
 #include "support/ui_test_backend.h"
+#include "support/ui_test_desktop.h"
 #include "ui/headless/user.h"
 #include "window_wait.h"
 
@@ -64,7 +64,7 @@ struct Bench {
   testsupport::UiBackend backend;
   testsupport::TempDir dir;
   std::unique_ptr<platform::Network> network;
-  testsupport::ScriptedDesktop desktop;
+  testsupport::UiDesktop desktop;
   std::unique_ptr<TfrmDownloadV2> window;
   bool opened = false;
 };

@@ -14,10 +14,10 @@
 #include "platform/thread.h"
 #include "porttest/port_test_window.h"
 #include "store/port_mapper_window.h"
-#include "support/scripted_desktop.h"
 #include "support/simulated_serial_port.h"
 #include "support/stage_setting.h"
 #include "support/ui_test_backend.h"
+#include "support/ui_test_desktop.h"
 #include "ui/headless/user.h"
 
 #ifndef _WIN32
@@ -33,7 +33,7 @@ namespace {
 struct Bench {
   testsupport::UiBackend backend;
   testsupport::SimulatedSerialPorts ports{"COM5"};
-  testsupport::ScriptedDesktop desktop;
+  testsupport::UiDesktop desktop;
 };
 
 // Ends the test program when its scope has not been left in time, so that a hang fails
@@ -325,7 +325,7 @@ TEST(PortTestWindow, ARealLinePassesEverySettingItTakes) {
   if (line.name.empty()) GTEST_SKIP() << "VEQ_LOOPBACK_COM names a COM port with a loopback behind it";
   testsupport::UiBackend backend;
   auto serial = platform::CreateSystemSerialPorts();
-  testsupport::ScriptedDesktop desktop;
+  testsupport::UiDesktop desktop;
   TfrmPortTest w(nullptr, line.name, *serial, desktop, 2000);
   ASSERT_EQ(w.ReadyToShow(), 1);
   w.Show();

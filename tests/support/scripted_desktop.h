@@ -31,11 +31,7 @@ class ScriptedDesktop : public platform::Desktop {
 
   int ShowMessageBox(const std::string& text, const std::string& caption, std::uint32_t flags) override {
     boxes.push_back({text, caption, flags});
-    if ((flags & 0x0F) != platform::kMbYesNo) return platform::kIdOk;
-    if (answers.empty()) return platform::kIdNo;
-    const int answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return Answer(flags);
   }
   bool OpenFileDialog(const platform::FileDialogSpec& request, std::string* path) override {
     return Dialog(request, path);
@@ -48,13 +44,30 @@ class ScriptedDesktop : public platform::Desktop {
     return true;
   }
 
+ protected:
+  // The script's answer to a box with these flags.
+  int Answer(std::uint32_t flags) {
+    if ((flags & 0x0F) != platform::kMbYesNo) return platform::kIdOk;
+    if (answers.empty()) return platform::kIdNo;
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  // The path the script gives the next dialog; empty cancels.
+  std::string NextPath() {
+    if (dialogPaths.empty()) return std::string();
+    std::string path = dialogPaths.front();
+    dialogPaths.pop_front();
+    return path;
+  }
+
  private:
   bool Dialog(const platform::FileDialogSpec& request, std::string* path) {
     dialogs.push_back(request);
-    if (dialogPaths.empty()) return false;
-    *path = dialogPaths.front();
-    dialogPaths.pop_front();
-    return !path->empty();
+    const std::string next = NextPath();
+    if (next.empty()) return false;
+    *path = next;
+    return true;
   }
 };
 

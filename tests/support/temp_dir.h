@@ -7,6 +7,13 @@
 
 namespace testsupport {
 
+// The system's own separator in paths, the one a user types into a file dialog.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
 class TempDir {
  public:
   TempDir();
@@ -15,7 +22,7 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  std::string File(const std::string& name) const { return path_ + kPathSeparator + name; }
   // How many of the files in the folder this process holds open.
   int OpenFiles() const;
 
