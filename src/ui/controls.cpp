@@ -290,6 +290,9 @@ TreeItem* Tree::Sibling(const TreeItem& item, int step) const {
 
 void Tree::Select(TreeItem* item) {
   if (item == selected_) return;
+  // The selected item is in sight, as a native tree shows it: its closed parents open.
+  for (TreeItem* parent = item != nullptr ? item->Parent() : nullptr; parent != nullptr; parent = parent->Parent())
+    if (!parent->Expanded()) SetExpanded(*parent, true);
   // The handler of the item left still sees it selected.
   if (OnChanging) OnChanging(selected_);
   selected_ = item;

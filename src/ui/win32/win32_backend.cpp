@@ -353,7 +353,7 @@ bool Win32Window::RestoreFocus() {
   Control* focused = window_.Focused();
   HWND target = focused != nullptr ? static_cast<Win32Control*>(focused->Peer())->Handle() : nullptr;
   if (target == nullptr || !IsWindowVisible(target) || !IsWindowEnabled(target)) return false;
-  const Quietly quietly(native_);
+  // Not quietly, as Win32Control::SetFocus: a tree may select its first item.
   ::SetFocus(target);
   return true;
 }

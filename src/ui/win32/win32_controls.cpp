@@ -155,7 +155,9 @@ Win32Control::Win32Control(Win32Backend::Native& native, Control& control, HWND 
       break;
     case ControlKind::kEdit:
     case ControlKind::kMemo:
-      if (maxLength > 0) SendMessageA(hwnd_, EM_LIMITTEXT, static_cast<WPARAM>(maxLength), 0);
+      // Without a length of its own, the most the system allows (0): an edit starts with
+      // 30,000 characters, fewer than a whole port test writes into its memo.
+      SendMessageA(hwnd_, EM_LIMITTEXT, static_cast<WPARAM>(maxLength), 0);
       if (control.Spec().style & kPasswordChar) SendMessageA(hwnd_, EM_SETPASSWORDCHAR, '*', 0);
       break;
     case ControlKind::kTree:
@@ -326,7 +328,9 @@ void Win32Control::SetFocus() {
   // gives its control the focus when it is activated.
   Win32Window* window = WindowOf(hwnd_);
   if (window == nullptr || GetActiveWindow() != window->Handle()) return;
-  const Quietly quietly(native_);
+  // Not quietly: a tree given the focus with nothing selected selects its first item, as
+  // Windows' tree does, and the window must hear of that as of a user's choice. The
+  // focus itself comes back only as the one the window already gave.
   ::SetFocus(hwnd_);
 }
 
