@@ -37,6 +37,17 @@ void Look(const Window& window) {
   if (auto* test = dynamic_cast<Win32TestBackend*>(&CurrentBackend())) test->CheckScreen(window);
 }
 
+// A click behind the text's last character: the focus, and the caret there with nothing
+// selected (a combo box selects all its text as it takes the focus).
+void ClickBehindText(HWND hwnd, bool comboBox) {
+  SetFocus(hwnd);
+  const int end = GetWindowTextLengthA(hwnd);
+  if (comboBox)
+    SendMessageA(hwnd, CB_SETEDITSEL, 0, MAKELPARAM(end, end));
+  else
+    SendMessageA(hwnd, EM_SETSEL, static_cast<WPARAM>(end), end);
+}
+
 // One key as the keyboard sends it: key down (which a loop first offers to the window's
 // accelerators), the character that TranslateMessage would make of it, key up.
 void Press(HWND target, char key) {
@@ -67,6 +78,8 @@ bool Click(Control& control) {
     case ControlKind::kEdit:
     case ControlKind::kMemo:
     case ControlKind::kComboBox:
+      ClickBehindText(hwnd, control.Kind() == ControlKind::kComboBox);
+      break;
     case ControlKind::kDropDownList:
     case ControlKind::kTree:
       SetFocus(hwnd);

@@ -173,8 +173,12 @@ class ScreenCheck {
     Items(tree, hwnd, TreeView_GetRoot(hwnd), tree.Items());
     HTREEITEM selected = TreeView_GetSelection(hwnd);
     const TreeItem* held = tree.Selected();
-    Expect(tree.Name(), "selected", selected == (held != nullptr ? static_cast<HTREEITEM>(held->native) : nullptr),
-           true);
+    if (selected == (held != nullptr ? static_cast<HTREEITEM>(held->native) : nullptr)) return;
+    const std::string shown = selected != nullptr ? ShownItem(hwnd, selected).text : "(none)";
+    std::string wanted = held != nullptr ? held->Text() : "(none)";
+    // Another item of the same text still differs.
+    if (wanted == shown) wanted = "another " + wanted;
+    Expect(tree.Name(), "selected", shown, wanted);
   }
 
   const Window& window_;
@@ -213,6 +217,12 @@ void Win32TestBackend::ModalLoop(Window& window, const bool& ended) {
     }
     ProcessEvents(10);
   }
+}
+
+void Win32TestBackend::Quit() {
+  Win32Backend::Quit();
+  MSG msg;
+  PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
 bool Win32TestBackend::SaveScreenshot(const Window& window, const std::string& path) {
