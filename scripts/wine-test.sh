@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Builds the Windows suite with 32-bit mingw-w64 and runs it under 32-bit Wine set to
-# Windows 98: the Win32 backends against an implementation of the API that nobody here
-# wrote, a socat pty as a COM port, and the device simulator running natively on
-# 127.0.0.1. The import gate checks what Wine does not: that Windows 98 has every import.
+# Windows 98, on a virtual display of its own: the Win32 backends against an
+# implementation of the API that nobody here wrote, the windows on real native controls
+# driven from inside the program and photographed, a socat pty as a COM port, and the
+# device simulator running natively on 127.0.0.1. The import gate checks what Wine does
+# not: that Windows 98 has every import. The screenshots end up as PNG files in
+# $WINDOWS_BUILD_DIR/screenshots.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=wine-common.sh
+source "$root/scripts/wine-common.sh"
 started=$(date +%s)
 
-"$root/scripts/setup.sh" wine wine32:i386 g++-mingw-w64-i686-win32 googletest socat
+"$root/scripts/setup.sh" wine wine32:i386 g++-mingw-w64-i686-win32 googletest socat xvfb imagemagick
 
 # Natively: the device simulator, and the store suite for the registry comparison.
 "$root/scripts/build.sh" veq-devsim store_tests
@@ -32,24 +37,31 @@ pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
+  veq_end_display
   rm -rf "$work"
 }
 trap cleanup EXIT
+veq_start_display "$work"
 
 export WINEPREFIX="$work/prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineboot -i >/dev/null 2>&1
+timeout 300 wineboot -i >/dev/null 2>&1
+# The system's fonts where Windows keeps them: this Wine finds MS Sans Serif, Fixedsys and
+# the caption buttons' Marlett nowhere else, and the screen check would see substitutes.
+cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+veq_managed_windows N
 cp "$suiteExe" "$work/"
+mkdir -p "$work/shots"
 
 # Runs the suite with the arguments given; fails unless it prints its closing line with
 # nothing failed (a Wine program can end with 0 without having run).
 suite() {
   local log="$work/suite.log"
-  (cd "$work" && wine "$exe" "$@") >"$log" 2>&1 || true
-  grep -E '^\[  (FAILED|SKIPPED) ' "$log" | sort -u || true
+  (cd "$work" && VEQ_SCREENSHOT_DIR="Z:$work/shots" timeout 1200 wine "$exe" "$@") >"$log" 2>&1 || true
+  grep -aE '^\[  (FAILED|SKIPPED) ' "$log" | sort -u || true
   local closing
   closing="$(grep -a '^VEQ WINDOWS SUITE END:' "$log" || true)"
   echo "${closing:-the suite printed no closing line}"
-  if [ -z "$closing" ] || ! grep -q ' 0 failed' <<<"$closing"; then
+  if [ -z "$closing" ] || ! grep -q ' 0 failed' <<<"$closing" || grep -q ' 0 passed' <<<"$closing"; then
     grep -a -B2 -A12 'Failure$' "$log" || tail -40 "$log"
     cp "$log" "$windows/failed-suite.log"
     echo "the whole log: $windows/failed-suite.log"
@@ -79,9 +91,17 @@ for _ in $(seq 50); do
 done
 read -r commandPort monitorPort < <(sed -n 's/.*command port \([0-9]*\), monitor port \([0-9]*\).*/\1 \2/p' "$work/device.out")
 
-echo "== Windows 98: every suite on the Win32 backends"
+echo "== Windows 98: every suite on the Win32 backends, the windows on real controls"
 VEQ_EXPECT_PLATFORM=1 VEQ_LOOPBACK_COM=COM5 VEQ_DEVSIM_EXF="Z:$work/fw.exf" \
   VEQ_DEVSIM_COMMAND_PORT="$commandPort" VEQ_DEVSIM_MONITOR_PORT="$monitorPort" suite
+
+shots="$windows/screenshots"
+mkdir -p "$shots"
+for bmp in "$work"/shots/*.bmp; do
+  [ -e "$bmp" ] || continue
+  convert "$bmp" "$shots/$(basename "${bmp%.bmp}").png"
+done
+echo "screenshots in $shots: $(cd "$work/shots" && ls | sed 's/\.bmp$/.png/' | tr '\n' ' ')"
 
 exec 3>&-
 wait "$device"

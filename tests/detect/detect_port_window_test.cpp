@@ -90,6 +90,7 @@ TEST(DetectPortWindow, TheBarStepsTheDotsRunAndTheWindowClosesWithinOneTick) {
     // Every number up to the one being opened has stepped the bar.
     EXPECT_EQ(w.pbrDetectingPort->Position(), 101);
     dots.push_back(w.stxtDetectPortDot->Text());
+    testsupport::Photograph(w, "detect-window");
     WaitFor(w, [&] {
       if (w.stxtDetectPortDot->Text() != dots.back()) dots.push_back(w.stxtDetectPortDot->Text());
       return dots.size() == 18;

@@ -121,6 +121,7 @@ TEST(DownloadWindow, LayoutAndAcceptedFile) {
   EXPECT_TRUE(s.desktop.boxes.empty());
   EXPECT_TRUE(w.pbtnDLStart->Usable());
   EXPECT_EQ(w.FileSize, kFirmwareImageSize);
+  testsupport::Photograph(w, "firmware-window-accepted");
 }
 
 TEST(DownloadWindow, FullImageGoesOutBlockByBlock) {
@@ -138,6 +139,7 @@ TEST(DownloadWindow, FullImageGoesOutBlockByBlock) {
   ASSERT_TRUE(WaitFor(w, [&] { return held.load(); }));
   EXPECT_TRUE(w.anmtDownloadFile->Showing() && w.anmtDownloadFile->Active());
   EXPECT_EQ(w.pbrDownloadStatus->Position(), 50);
+  testsupport::Photograph(w, "firmware-window-downloading");
   EXPECT_FALSE(w.pbtnDLOpen->Usable() || w.pbtnDLClose->Usable() || w.pbtnDLReboot->Usable());
   release = true;
   ASSERT_TRUE(WaitFor(w, [&] { return !s.desktop.boxes.empty() && w.pbtnDLClose->Usable(); }));

@@ -92,6 +92,7 @@ TEST(NetworkDownloadWindow, OpenChecksTheFileAndShowsItsName) {
   EXPECT_EQ(bench.desktop.dialogs.at(0).defaultExt, "exg");
   EXPECT_EQ(w->stxtDownloadFileName->Text(), shortPath);
   EXPECT_TRUE(w->pbtnDLStart->Usable());
+  testsupport::Photograph(*w, "network-firmware-window-checked");
   ASSERT_TRUE(bench.Choose(*w, longPath));
   EXPECT_EQ(w->stxtDownloadFileName->Text(), "..." + longPath);
 

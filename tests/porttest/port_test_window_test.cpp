@@ -131,6 +131,7 @@ TEST(PortTestWindow, ACompleteRunThroughEveryState) {
     EXPECT_TRUE(Buttons(w, true, false, true));
     // The finish line follows the finish: wait for it.
     ASSERT_TRUE(WaitFor(w, [&] { return MemoLines(w).back() == "COM5 finsih test"; }));
+    testsupport::Photograph(w, "port-test-window");
     const std::vector<std::string> lines = MemoLines(w);
     EXPECT_EQ(Matching(lines, "COM5 Start testing", ""), 1u);
     EXPECT_GT(lines.size(), linesWhenStopped);

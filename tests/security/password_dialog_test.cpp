@@ -43,6 +43,7 @@ TEST(PasswordDialog, BothStepsAsDrawn) {
     // The input edit has the focus from the start.
     EXPECT_TRUE(ui::user::Type(dialog, "secret\x1b"));
     EXPECT_EQ(dialog.edtInputPassword->Text(), "secret");
+    testsupport::Photograph(dialog, "password-dialog-input");
     EXPECT_TRUE(dialog.Modal());
 
     EXPECT_TRUE(ui::user::Click(*dialog.btnApplyOK));
@@ -52,6 +53,7 @@ TEST(PasswordDialog, BothStepsAsDrawn) {
     EXPECT_TRUE(dialog.pnlReconfirmPassword->Showing());
     EXPECT_EQ(dialog.edtReconfirmPassword->Bounds(), (ui::Rect{8, 22, 281, 24}));
     EXPECT_TRUE(dialog.edtReconfirmPassword->Focused());
+    testsupport::Photograph(dialog, "password-dialog-reconfirm");
     EXPECT_TRUE(ui::user::Click(*dialog.btnCancel));
   }));
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "ui/win32/win32_test_backend.h"
@@ -20,10 +21,18 @@ class UiBackend : public ui::Win32TestBackend {
   }
 };
 
+// The window as the screen shows it, as name.bmp in $VEQ_SCREENSHOT_DIR (or here).
+inline void Photograph(const ui::Window& window, const std::string& name) {
+  const char* folder = std::getenv("VEQ_SCREENSHOT_DIR");
+  const std::string path = std::string(folder != nullptr ? folder : ".") + "\\" + name + ".bmp";
+  EXPECT_TRUE(static_cast<UiBackend&>(ui::CurrentBackend()).SaveScreenshot(window, path)) << path;
+}
+
 }  // namespace testsupport
 
 #else
 
+#include <string>
 #include <thread>
 
 #include "ui/headless/headless_backend.h"
@@ -37,6 +46,9 @@ class UiBackend : public ui::HeadlessBackend {
  private:
   const std::thread::id windowThread_ = std::this_thread::get_id();
 };
+
+// Nothing to photograph: the Qt tests take the windows' pictures here.
+inline void Photograph(const ui::Window&, const std::string&) {}
 
 }  // namespace testsupport
 

@@ -3,7 +3,6 @@
 // and a screenshot of it to look at.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "support/ui_test_backend.h"
@@ -147,11 +146,6 @@ class Demo : public Window {
       startClicks = 0, helpClicks = 0, ticks = 0, noteResult = -1;
 };
 
-std::string ScreenshotPath(const char* name) {
-  const char* folder = std::getenv("VEQ_SCREENSHOT_DIR");
-  return std::string(folder != nullptr ? folder : ".") + "\\" + name + ".bmp";
-}
-
 TEST(Win32Window, EveryControlShowsWhatItsWindowHoldsThroughAUsersSession) {
   testsupport::UiBackend backend;
   Demo demo;
@@ -204,7 +198,7 @@ TEST(Win32Window, EveryControlShowsWhatItsWindowHoldsThroughAUsersSession) {
   EXPECT_GE(demo.pbrDemo->Position(), 60);
   demo.tmDemo.SetEnabled(false);
   backend.CheckScreen(demo);
-  EXPECT_TRUE(backend.SaveScreenshot(demo, ScreenshotPath("win32-demo")));
+  testsupport::Photograph(demo, "win32-demo");
 
   // The program's own changes are no user's: only the neutral events fire.
   demo.cbxModel->SetItemIndex(1);
