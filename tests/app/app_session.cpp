@@ -1,20 +1,9 @@
 #include "app/app_session.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "store/registry_values.h"
 #include "ui/headless/user.h"
 
 Session::Session() {
-  std::string failure;
-  file = platform::SqliteRegistry::Open(RegistryPath(), &failure);
-  if (!file) {
-    std::fprintf(stderr, "%s\n", failure.c_str());
-    std::abort();
-  }
-  registry = std::make_unique<testsupport::FaultyRegistry>(*file);
-  builder = std::make_unique<testsupport::RegistryBuilder>(*file);
   services = std::make_unique<platform::Services>(platform::Services{*registry, system, desktop, crypto, serial, *network});
 }
 
@@ -30,6 +19,8 @@ bool Session::MapLabRack() {
 TfrmPortMapper7370& Session::Start() {
   window = std::make_unique<TfrmPortMapper7370>(*services);
   window->OnFormCreate();
+  // As the program shows it, so that a user can reach it.
+  if (!window->Terminated()) window->Show();
   return *window;
 }
 
@@ -70,9 +61,10 @@ std::uint32_t Session::PortValue(int com, const char* name) {
   std::uint32_t value = 0xDEADBEEF;
   platform::RegKey key = platform::kInvalidKey;
   const std::string path = "Enum\\OLMXV1X\\OLMX" + std::to_string(com);
-  if (file->OpenKey(platform::kHKeyLocalMachine, path.c_str(), platform::kKeyRead, &key) != platform::kErrorSuccess)
+  platform::Registry& file = machine.registry();
+  if (file.OpenKey(platform::kHKeyLocalMachine, path.c_str(), platform::kKeyRead, &key) != platform::kErrorSuccess)
     return value;
-  if (!ReadDword(*file, key, name, &value)) value = 0xDEADBEEF;
-  file->CloseKey(key);
+  if (!ReadDword(file, key, name, &value)) value = 0xDEADBEEF;
+  file.CloseKey(key);
   return value;
 }

@@ -1,5 +1,6 @@
-// One run of the program for window tests: a stand-in registry file in a temporary folder,
-// stand-in services, and the main window over them on the toolkit the test has started.
+// One run of the program for window tests: a registry holding only the driver's keys (a
+// stand-in file here, the machine's own on Windows), stand-in services, and the main
+// window over them on the toolkit the test has started.
 #pragma once
 
 #include <cstdint>
@@ -8,12 +9,12 @@
 #include <vector>
 
 #include "app/port_mapper_window.h"
-#include "platform/registry_sqlite.h"
 #include "support/fake_platform.h"
 #include "support/faulty_registry.h"
 #include "support/registry_builder.h"
-#include "support/scripted_desktop.h"
 #include "support/temp_dir.h"
+#include "support/test_registry.h"
+#include "support/ui_test_desktop.h"
 #include "ui/controls.h"
 
 using testsupport::MappingValues;
@@ -22,7 +23,7 @@ struct Session {
   Session();
   // Maps COM7 before the start to Port 3 of a VEQ7316(R)+ at 10.0.0.9, memo "Lab rack".
   bool MapLabRack();
-  // Creates the main window and runs its start-up.
+  // Creates the main window, runs its start-up and shows it.
   TfrmPortMapper7370& Start();
   // Destroys the window, as the end of the program does; the texts of the boxes it showed
   // meanwhile.
@@ -33,17 +34,18 @@ struct Session {
   std::vector<std::string> ChildTexts(const std::string& caption);
   // The user's click on a node, its category opened first.
   bool Select(ui::TreeItem* item);
-  // A REG_DWORD of the port key "OLMX<com>" as the registry file holds it; 0xDEADBEEF
-  // when the key or the value is missing.
+  // A REG_DWORD of the port key "OLMX<com>" as the registry holds it; 0xDEADBEEF when
+  // the key or the value is missing.
   std::uint32_t PortValue(int com, const char* name);
-  std::string RegistryPath() const { return dir.File("registry.db"); }
 
   testsupport::TempDir dir;
-  std::unique_ptr<platform::SqliteRegistry> file;
-  std::unique_ptr<testsupport::FaultyRegistry> registry;
-  std::unique_ptr<testsupport::RegistryBuilder> builder;
+  testsupport::TestRegistry machine;
+  std::unique_ptr<testsupport::FaultyRegistry> registry =
+      std::make_unique<testsupport::FaultyRegistry>(machine.registry());
+  std::unique_ptr<testsupport::RegistryBuilder> builder =
+      std::make_unique<testsupport::RegistryBuilder>(machine.registry());
   testsupport::FakeSystemServices system;
-  testsupport::ScriptedDesktop desktop;
+  testsupport::UiDesktop desktop;
   testsupport::CountingCrypto crypto;
   testsupport::FakeSerialPorts serial{{1, 2}};
   std::unique_ptr<platform::Network> network = platform::CreateSystemNetwork();

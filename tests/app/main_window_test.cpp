@@ -174,6 +174,7 @@ TEST_F(MainWindow, ACategoryShowsItsTextOrItsHintReadOnly) {
   EXPECT_TRUE(w.pbtnExit->Showing());
   // The memo fills the middle column.
   EXPECT_EQ(w.pnlPortInfoMemoCtrl->Bounds(), (ui::Rect{0, 0, 210, 375}));
+  testsupport::Photograph(w, "main-window-category");
   ASSERT_TRUE(s.Select(s.Category("TORL7370 Ports")));
   EXPECT_EQ(w.memoPort->Text(), "These ports have already been assigned to TORL7370 port.");
   EXPECT_TRUE(w.memoPort->ReadOnly());
@@ -194,6 +195,7 @@ TEST_F(MainWindow, TheFourLooksOfTheInformationArea) {
   EXPECT_EQ(w.memoPort->Text(), "The port can not be configured by this program.");
   EXPECT_EQ(w.pbtnApply->Text(), before);
   EXPECT_EQ(w.pnlPortListMsg->Text(), "COM1");
+  testsupport::Photograph(w, "main-window-used-port");
 
   ASSERT_TRUE(s.Select(s.PortNode("Unused Ports", "COM3")));
   EXPECT_TRUE(w.pnlPortInfoListCtrl->Showing() && w.pnlBtnAddOrApply->Showing() && w.pnlUnusedPortsCtrl->Showing());
@@ -207,6 +209,7 @@ TEST_F(MainWindow, TheFourLooksOfTheInformationArea) {
   EXPECT_EQ(w.pnlPortInfoMemoCtrl->Bounds(), (ui::Rect{0, 172, 210, 203}));
   EXPECT_EQ(w.pnlBtnAddOrApply->Bounds(), (ui::Rect{0, 293, 105, 41}));
   EXPECT_EQ(w.pnlBtnExit->Bounds(), (ui::Rect{0, 334, 105, 41}));
+  testsupport::Photograph(w, "main-window-unused-port");
 
   ASSERT_TRUE(s.Select(s.PortNode("VEQ7316(R)+ Ports", "COM7")));
   EXPECT_TRUE(w.pnlPortInfoListCtrl->Showing() && w.pnlBtnDevPort->Showing());
@@ -222,6 +225,7 @@ TEST_F(MainWindow, TheFourLooksOfTheInformationArea) {
   EXPECT_EQ(w.memoPort->Text(), "Lab rack");
   EXPECT_TRUE(w.chkbxAutoReconn->Checked());
   EXPECT_EQ(w.pnlBtnDevPort->Bounds(), (ui::Rect{0, 144, 105, 149}));
+  testsupport::Photograph(w, "main-window-mapped-port");
 
   // A port mapped during this run has no Test and Update FW until the next start.
   w.MappedAtStart[7] = 0;
@@ -309,6 +313,7 @@ TEST_F(MainWindow, AboutWindowLayout) {
       EXPECT_EQ(std::string(reinterpret_cast<const char*>(picture->Bitmap()), 2), "BM");
       EXPECT_EQ(picture->Bitmap()[28], 24);
     }
+    testsupport::Photograph(about, "about-window");
     EXPECT_TRUE(Click(*about.pbtnAboutOK));
   });
   ASSERT_TRUE(Click(*w.FindMenu("mniHelpAbout")));

@@ -26,7 +26,7 @@ TTorl7370PortEntry& MakeSecure(Session& s, int n, const char* address, int devic
 }
 
 // The user at the password dialog once it is up: the two texts, or Cancel.
-void AnswerPassword(ui::HeadlessBackend& backend, const std::string& input, const std::string& confirmation,
+void AnswerPassword(testsupport::UiBackend& backend, const std::string& input, const std::string& confirmation,
                     bool cancel = false) {
   backend.WhenModal("frmPassword", [=](ui::Window& window) {
     auto& dialog = static_cast<TfrmPassword&>(window);
@@ -60,6 +60,7 @@ TEST_F(Security, ASecurePortShowsItsSecurityPanel) {
   EXPECT_EQ(w.cbxServerPort->ItemCount(), 2);
   // Shown, it narrows the memo.
   EXPECT_EQ(w.pnlPortInfoMemoCtrl->Bounds(), (ui::Rect{0, 224, 210, 151}));
+  testsupport::Photograph(w, "main-window-security-panel");
   // NONE chosen in the list: pending only, the password button goes grey.
   ASSERT_TRUE(ui::user::Choose(*w.cbxSecuritySelect, "NONE"));
   EXPECT_EQ(w.store->ports[5]->secMethodEdit, 0u);

@@ -45,10 +45,11 @@ class UiDesktop : public ScriptedDesktop {
   bool Dialog(const platform::FileDialogSpec& request, bool save, std::string* path) {
     dialogs.push_back(request);
     const std::string typed = NextPath();
-    // The dialog lets nobody choose a missing file where it wants one that exists: such a
-    // path stands for a file that went between the choice and its opening, and is given
-    // as the script's.
-    if (request.mustExist && !typed.empty() && !platform::FileExists(typed)) {
+    // The dialog lets nobody choose a missing file where it wants one that exists, nor a
+    // file in a folder that does not exist: such a path stands for one that went between
+    // the choice and its opening, and is given as the script's.
+    const bool refused = !platform::FileExists(FolderOf(typed)) || (request.mustExist && !platform::FileExists(typed));
+    if (!typed.empty() && refused) {
       *path = typed;
       return true;
     }
@@ -60,6 +61,11 @@ class UiDesktop : public ScriptedDesktop {
     EXPECT_EQ(seen.title, request.title);
     EXPECT_EQ(seen.types, TypesOf(request.filter));
     return chosen;
+  }
+
+  static std::string FolderOf(const std::string& path) {
+    const std::size_t end = path.find_last_of("\\/");
+    return end == std::string::npos ? "." : path.substr(0, end);
   }
 
   // The descriptions of "Description|*.ext|...", as the dialog's list shows them.
