@@ -123,5 +123,8 @@ if grep -q SKIPPED "$work/parity.log" || ! grep -q '^\[  PASSED  \] 1 test' "$wo
 fi
 echo "wine reg query equals the stand-in"
 
+echo "== The whole program, started and used as a person would"
+"$root/scripts/wine-program-test.sh" "$windows"
+
 finished=$(date +%s)
 echo "Wine stage: $((built - started)) s to build, $((finished - built)) s under Wine"
