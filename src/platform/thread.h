@@ -84,4 +84,7 @@ std::uint32_t MonotonicMs();
 
 void SleepMs(std::uint32_t ms);
 
+// The calling thread's identity, for telling one thread from another.
+std::uintptr_t CurrentThreadId();
+
 }  // namespace platform

@@ -80,4 +80,6 @@ std::uint32_t MonotonicMs() {
 
 void SleepMs(std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+std::uintptr_t CurrentThreadId() { return std::hash<std::thread::id>()(std::this_thread::get_id()); }
+
 }  // namespace platform

@@ -72,4 +72,6 @@ std::uint32_t MonotonicMs() { return GetTickCount(); }
 
 void SleepMs(std::uint32_t ms) { Sleep(ms); }
 
+std::uintptr_t CurrentThreadId() { return GetCurrentThreadId(); }
+
 }  // namespace platform

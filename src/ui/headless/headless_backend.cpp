@@ -71,7 +71,7 @@ class HeadlessBackend::HeadlessTimer : public TimerPeer {
   Clock::time_point due_;
 };
 
-HeadlessBackend::HeadlessBackend() : windowThread_(std::this_thread::get_id()) { SetCurrentBackend(this); }
+HeadlessBackend::HeadlessBackend() : windowThread_(platform::CurrentThreadId()) { SetCurrentBackend(this); }
 
 HeadlessBackend::~HeadlessBackend() { SetCurrentBackend(nullptr); }
 
@@ -94,15 +94,17 @@ std::unique_ptr<TimerPeer> HeadlessBackend::CreateTimerPeer(Timer& timer) {
 void HeadlessBackend::CreateMenu(WindowPeer&, const std::vector<MenuItem*>&) {}
 
 void HeadlessBackend::RunOnWindowThread(const std::function<void()>& call) {
-  if (std::this_thread::get_id() == windowThread_) {
+  if (platform::CurrentThreadId() == windowThread_) {
     call();
     return;
   }
-  PendingCall pending{&call};
-  std::unique_lock<std::mutex> lock(mutex_);
-  calls_.push_back(&pending);
-  wake_.notify_all();
-  wake_.wait(lock, [&pending] { return pending.done; });
+  PendingCall pending{&call, {}};
+  {
+    platform::Locked locked(lock_);
+    calls_.push_back(&pending);
+  }
+  wake_.Set();
+  pending.done.Wait();
 }
 
 Clock::time_point HeadlessBackend::FireTimers() {
@@ -125,19 +127,21 @@ Clock::time_point HeadlessBackend::FireTimers() {
 
 void HeadlessBackend::ProcessEvents(int waitMs) {
   const Clock::time_point nextTimer = FireTimers();
-  std::unique_lock<std::mutex> lock(mutex_);
-  if (calls_.empty()) {
-    const Clock::time_point until = std::min(nextTimer, Clock::now() + std::chrono::milliseconds(waitMs));
-    wake_.wait_until(lock, until, [this] { return !calls_.empty(); });
-  }
-  while (!calls_.empty()) {
-    PendingCall* pending = calls_.front();
-    calls_.pop_front();
-    lock.unlock();
+  const Clock::time_point until = std::min(nextTimer, Clock::now() + std::chrono::milliseconds(waitMs));
+  const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+  wake_.Wait(static_cast<std::uint32_t>(std::max<long long>(0, wait)));
+  // Reset before the queue is read: a call queued after it sets the event again.
+  wake_.Reset();
+  for (;;) {
+    PendingCall* pending = nullptr;
+    {
+      platform::Locked locked(lock_);
+      if (calls_.empty()) return;
+      pending = calls_.front();
+      calls_.pop_front();
+    }
     (*pending->call)();
-    lock.lock();
-    pending->done = true;
-    wake_.notify_all();
+    pending->done.Set();
   }
 }
 

@@ -4,16 +4,14 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "platform/thread.h"
 #include "ui/backend.h"
 
 namespace ui {
@@ -50,15 +48,16 @@ class HeadlessBackend : public Backend {
   class HeadlessTimer;
   struct PendingCall {
     const std::function<void()>* call;
-    bool done = false;
+    platform::Event done;
   };
   void RunModal(HeadlessWindow& window);
   // Fires due timers; returns when the next one is due.
   std::chrono::steady_clock::time_point FireTimers();
 
-  const std::thread::id windowThread_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
+  const std::uintptr_t windowThread_;
+  platform::Lock lock_;
+  // Set when a call is queued.
+  platform::Event wake_;
   std::deque<PendingCall*> calls_;
   std::vector<HeadlessTimer*> timers_;
   std::multimap<std::string, std::function<void(Window&)>> scripts_;
