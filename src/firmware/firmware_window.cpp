@@ -9,9 +9,9 @@ constexpr std::size_t kShownPathTail = 48;
 
 }  // namespace
 
-TfrmFirmwareWindow::TfrmFirmwareWindow(const ui::WindowSpec& spec, std::vector<ui::ControlSpec> table,
+TfrmFirmwareWindow::TfrmFirmwareWindow(const ui::WindowSpec& description, std::vector<ui::ControlSpec> table,
                                        ui::Window* owner)
-    : ui::Window(spec, std::move(table), {}, owner),
+    : ui::Window(description, std::move(table), {}, owner),
       pnlDownload(Get<ui::Panel>("pnlDownload")),
       gbxDownloadFile(Get<ui::GroupBox>("gbxDownloadFile")),
       stxtDownloadFileName(Get<ui::StaticText>("stxtDownloadFileName")),

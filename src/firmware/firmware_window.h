@@ -25,7 +25,7 @@ class TfrmFirmwareWindow : public ui::Window {
   ui::Button* pbtnDLClose;
 
  protected:
-  TfrmFirmwareWindow(const ui::WindowSpec& spec, std::vector<ui::ControlSpec> table, ui::Window* owner);
+  TfrmFirmwareWindow(const ui::WindowSpec& description, std::vector<ui::ControlSpec> table, ui::Window* owner);
 
   // The rows of both windows in layout order: the file band with the window's own file
   // label rows, the status band with a progress bar progressHeight high, the button row

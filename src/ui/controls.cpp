@@ -15,14 +15,14 @@ Backend* current = nullptr;
 Backend& CurrentBackend() { return *current; }
 void SetCurrentBackend(Backend* backend) { current = backend; }
 
-Control::Control(Window& window, const ControlSpec& spec, Control* parent)
+Control::Control(Window& window, const ControlSpec& description, Control* parent)
     : window_(window),
-      spec_(spec),
+      spec_(description),
       parent_(parent),
-      bounds_(spec.bounds),
-      visible_((spec.style & kHidden) == 0),
-      enabled_((spec.style & kDisabled) == 0),
-      text_(spec.caption != nullptr ? spec.caption : "") {}
+      bounds_(description.bounds),
+      visible_((description.style & kHidden) == 0),
+      enabled_((description.style & kDisabled) == 0),
+      text_(description.caption != nullptr ? description.caption : "") {}
 
 Control::~Control() {
   if (window_.focused_ == this) window_.focused_ = nullptr;
@@ -167,8 +167,8 @@ void ComboBox::UserTextChanged(const std::string& text) {
 
 // Edit and memo
 
-TextBox::TextBox(Window& window, const ControlSpec& spec, Control* parent)
-    : Control(window, spec, parent), readOnly_((spec.style & kReadOnly) != 0) {}
+TextBox::TextBox(Window& window, const ControlSpec& description, Control* parent)
+    : Control(window, description, parent), readOnly_((description.style & kReadOnly) != 0) {}
 
 void TextBox::SetReadOnly(bool readOnly) {
   readOnly_ = readOnly;

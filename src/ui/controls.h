@@ -20,12 +20,12 @@ class Window;
 
 class Control {
  public:
-  Control(Window& window, const ControlSpec& spec, Control* parent);
+  Control(Window& window, const ControlSpec& description, Control* parent);
   virtual ~Control();
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
 
-  const ControlSpec& Spec() const { return spec_; }
+  const ControlSpec& Description() const { return spec_; }
   const char* Name() const { return spec_.name; }
   ControlKind Kind() const { return spec_.kind; }
   Window& Owner() const { return window_; }
@@ -130,10 +130,10 @@ class ComboBox : public Control {
 // An edit or a memo.
 class TextBox : public Control {
  public:
-  TextBox(Window& window, const ControlSpec& spec, Control* parent);
+  TextBox(Window& window, const ControlSpec& description, Control* parent);
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool readOnly);
-  int MaxLength() const { return Spec().maxLength; }
+  int MaxLength() const { return Description().maxLength; }
   void Clear() { SetText(""); }
   // Fires OnChange.
   void SetText(const std::string& text) override;
@@ -259,8 +259,8 @@ class Timer {
 
 class MenuItem {
  public:
-  explicit MenuItem(const MenuSpec& spec) : spec_(spec) {}
-  const MenuSpec& Spec() const { return spec_; }
+  explicit MenuItem(const MenuSpec& description) : spec_(description) {}
+  const MenuSpec& Description() const { return spec_; }
   const char* Name() const { return spec_.name; }
   bool Separator() const { return spec_.caption == nullptr; }
   std::function<void()> OnClick;

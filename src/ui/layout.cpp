@@ -16,24 +16,24 @@ Rect Inset(const Rect& r, int left, int top, int right, int bottom) {
 }
 
 // Takes a docked control's rectangle out of area.
-Rect TakeSide(Rect& area, const ControlSpec& spec) {
+Rect TakeSide(Rect& area, const ControlSpec& description) {
   Rect r = area;
-  switch (spec.dock) {
+  switch (description.dock) {
     case Dock::kTop:
-      r.height = std::min(spec.bounds.height, area.height);
+      r.height = std::min(description.bounds.height, area.height);
       area = Inset(area, 0, r.height, 0, 0);
       break;
     case Dock::kBottom:
-      r.height = std::min(spec.bounds.height, area.height);
+      r.height = std::min(description.bounds.height, area.height);
       r.top = area.top + area.height - r.height;
       area = Inset(area, 0, 0, 0, r.height);
       break;
     case Dock::kLeft:
-      r.width = std::min(spec.bounds.width, area.width);
+      r.width = std::min(description.bounds.width, area.width);
       area = Inset(area, r.width, 0, 0, 0);
       break;
     case Dock::kRight:
-      r.width = std::min(spec.bounds.width, area.width);
+      r.width = std::min(description.bounds.width, area.width);
       r.left = area.left + area.width - r.width;
       area = Inset(area, 0, 0, r.width, 0);
       break;
@@ -44,9 +44,9 @@ Rect TakeSide(Rect& area, const ControlSpec& spec) {
   return r;
 }
 
-bool SameParent(const ControlSpec& spec, const char* parent) {
-  if (spec.parent == nullptr || parent == nullptr) return spec.parent == parent;
-  return std::strcmp(spec.parent, parent) == 0;
+bool SameParent(const ControlSpec& description, const char* parent) {
+  if (description.parent == nullptr || parent == nullptr) return description.parent == parent;
+  return std::strcmp(description.parent, parent) == 0;
 }
 
 void LayoutChildren(const std::vector<ControlSpec>& table, const std::vector<bool>& visible, const char* parent,
@@ -74,12 +74,12 @@ void LayoutChildren(const std::vector<ControlSpec>& table, const std::vector<boo
 
 }  // namespace
 
-Rect DockingArea(const ControlSpec& spec, const Rect& bounds) {
-  if (spec.kind == ControlKind::kGroupBox)
+Rect DockingArea(const ControlSpec& description, const Rect& bounds) {
+  if (description.kind == ControlKind::kGroupBox)
     return Inset(bounds, kGroupFrame, kGroupCaptionHeight + kGroupFrame, kGroupFrame, kGroupFrame);
   int bevels = 0;
-  if (spec.style & kBevelInnerLowered) ++bevels;
-  if (spec.style & kBevelOuterLowered) ++bevels;
+  if (description.style & kBevelInnerLowered) ++bevels;
+  if (description.style & kBevelOuterLowered) ++bevels;
   return Inset(bounds, bevels, bevels, bevels, bevels);
 }
 

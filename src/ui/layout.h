@@ -10,7 +10,7 @@ namespace ui {
 
 // The part of a control that docked children share: a group box keeps its frame and
 // caption line, a bevel takes a pixel per ring.
-Rect DockingArea(const ControlSpec& spec, const Rect& bounds);
+Rect DockingArea(const ControlSpec& description, const Rect& bounds);
 
 // The rectangle of every control of table, in table order. visible[i] says whether
 // control i is shown: a hidden docked control leaves its place to the others. A hidden

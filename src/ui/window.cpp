@@ -6,8 +6,8 @@
 
 namespace ui {
 
-Window::Window(const WindowSpec& spec, std::vector<ControlSpec> table, std::vector<MenuSpec> menu, Window* owner)
-    : spec_(spec), table_(std::move(table)), owner_(owner), caption_(spec.caption != nullptr ? spec.caption : "") {
+Window::Window(const WindowSpec& description, std::vector<ControlSpec> table, std::vector<MenuSpec> menu, Window* owner)
+    : spec_(description), table_(std::move(table)), owner_(owner), caption_(description.caption != nullptr ? description.caption : "") {
   Backend& backend = CurrentBackend();
   peer_ = backend.CreateWindowPeer(*this, owner);
   peer_->SetCaption(caption_);
@@ -33,26 +33,26 @@ Window::~Window() {
   while (!controls_.empty()) controls_.pop_back();
 }
 
-std::unique_ptr<Control> Window::NewControl(const ControlSpec& spec, Control* parent) {
-  switch (spec.kind) {
+std::unique_ptr<Control> Window::NewControl(const ControlSpec& description, Control* parent) {
+  switch (description.kind) {
     case ControlKind::kCheckBox:
-      return std::make_unique<CheckBox>(*this, spec, parent);
+      return std::make_unique<CheckBox>(*this, description, parent);
     case ControlKind::kDropDownList:
     case ControlKind::kComboBox:
-      return std::make_unique<ComboBox>(*this, spec, parent);
+      return std::make_unique<ComboBox>(*this, description, parent);
     case ControlKind::kMemo:
     case ControlKind::kEdit:
-      return std::make_unique<TextBox>(*this, spec, parent);
+      return std::make_unique<TextBox>(*this, description, parent);
     case ControlKind::kTree:
-      return std::make_unique<Tree>(*this, spec, parent);
+      return std::make_unique<Tree>(*this, description, parent);
     case ControlKind::kProgressBar:
-      return std::make_unique<ProgressBar>(*this, spec, parent);
+      return std::make_unique<ProgressBar>(*this, description, parent);
     case ControlKind::kAnimation:
-      return std::make_unique<Animation>(*this, spec, parent);
+      return std::make_unique<Animation>(*this, description, parent);
     case ControlKind::kPicture:
-      return std::make_unique<Picture>(*this, spec, parent);
+      return std::make_unique<Picture>(*this, description, parent);
     default:
-      return std::make_unique<Control>(*this, spec, parent);
+      return std::make_unique<Control>(*this, description, parent);
   }
 }
 

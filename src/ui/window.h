@@ -18,25 +18,25 @@ namespace ui {
 // check box's click, a list's or text's change) and of its typed keys.
 template <class W>
 struct ControlRow {
-  ControlSpec spec;
+  ControlSpec description;
   void (W::*event)() = nullptr;
   void (W::*keyPress)(char& key) = nullptr;
 };
 
 template <class W>
 struct MenuRow {
-  MenuSpec spec;
+  MenuSpec description;
   void (W::*click)() = nullptr;
 };
 
 class Window {
  public:
-  Window(const WindowSpec& spec, std::vector<ControlSpec> table, std::vector<MenuSpec> menu, Window* owner);
+  Window(const WindowSpec& description, std::vector<ControlSpec> table, std::vector<MenuSpec> menu, Window* owner);
   virtual ~Window();
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
 
-  const WindowSpec& Spec() const { return spec_; }
+  const WindowSpec& Description() const { return spec_; }
   const char* Name() const { return spec_.name; }
   Window* Owner() const { return owner_; }
   const std::string& Caption() const { return caption_; }
@@ -87,19 +87,19 @@ class Window {
   template <class W>
   static std::vector<ControlSpec> Specs(const std::vector<ControlRow<W>>& rows) {
     std::vector<ControlSpec> specs;
-    for (const ControlRow<W>& row : rows) specs.push_back(row.spec);
+    for (const ControlRow<W>& row : rows) specs.push_back(row.description);
     return specs;
   }
   template <class W>
   static std::vector<MenuSpec> Specs(const std::vector<MenuRow<W>>& rows) {
     std::vector<MenuSpec> specs;
-    for (const MenuRow<W>& row : rows) specs.push_back(row.spec);
+    for (const MenuRow<W>& row : rows) specs.push_back(row.description);
     return specs;
   }
 
  private:
   friend class Control;
-  std::unique_ptr<Control> NewControl(const ControlSpec& spec, Control* parent);
+  std::unique_ptr<Control> NewControl(const ControlSpec& description, Control* parent);
 
   const WindowSpec spec_;
   const std::vector<ControlSpec> table_;
@@ -119,11 +119,11 @@ class Window {
 template <class W>
 void Window::Bind(W& self, const std::vector<ControlRow<W>>& rows, const std::vector<MenuRow<W>>& menu) {
   for (const ControlRow<W>& row : rows) {
-    Control* control = Find(row.spec.name);
+    Control* control = Find(row.description.name);
     if (row.event != nullptr) {
       auto event = row.event;
       std::function<void()> call = [&self, event] { (self.*event)(); };
-      if (row.spec.kind == ControlKind::kButton || row.spec.kind == ControlKind::kCheckBox)
+      if (row.description.kind == ControlKind::kButton || row.description.kind == ControlKind::kCheckBox)
         control->OnClick = call;
       else
         control->OnChange = call;
@@ -136,7 +136,7 @@ void Window::Bind(W& self, const std::vector<ControlRow<W>>& rows, const std::ve
   for (const MenuRow<W>& row : menu) {
     if (row.click == nullptr) continue;
     auto click = row.click;
-    FindMenu(row.spec.name)->OnClick = [&self, click] { (self.*click)(); };
+    FindMenu(row.description.name)->OnClick = [&self, click] { (self.*click)(); };
   }
 }
 

@@ -298,8 +298,8 @@ TEST_F(MainWindow, AboutWindowLayout) {
     EXPECT_EQ(about.Owner(), &w);
     EXPECT_FALSE(w.Enabled());
     EXPECT_EQ(about.Caption(), "About COMPort Mapping Utility");
-    EXPECT_EQ(about.Spec().clientWidth, 333);
-    EXPECT_EQ(about.Spec().clientHeight, 220);
+    EXPECT_EQ(about.Description().clientWidth, 333);
+    EXPECT_EQ(about.Description().clientHeight, 220);
     EXPECT_EQ(about.pnlAboutBmp->Bounds(), (ui::Rect{0, 0, 129, 220}));
     EXPECT_EQ(about.pnlAboutContent->Bounds(), (ui::Rect{129, 0, 204, 220}));
     EXPECT_EQ(about.pnlAboutContentLogo->Bounds().height, 73);

@@ -96,8 +96,8 @@ TEST(DownloadWindow, LayoutAndAcceptedFile) {
   TfrmDownload& w = s.window;
   EXPECT_EQ(s.ports.opened, std::vector<std::string>{"\\\\.\\COM5"});
   EXPECT_EQ(w.Caption(), kCaption);
-  EXPECT_EQ(w.Spec().clientWidth, 463);
-  EXPECT_EQ(w.Spec().clientHeight, 195);
+  EXPECT_EQ(w.Description().clientWidth, 463);
+  EXPECT_EQ(w.Description().clientHeight, 195);
   EXPECT_FALSE(ui::user::CloseBox(w));
   EXPECT_EQ(w.gbxDownloadFile->Bounds(), (ui::Rect{0, 0, 463, 49}));
   EXPECT_EQ(w.gbxDownloadStatus->Bounds(), (ui::Rect{0, 49, 463, 104}));

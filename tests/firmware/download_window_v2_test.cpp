@@ -78,8 +78,8 @@ TEST(NetworkDownloadWindow, OpenChecksTheFileAndShowsItsName) {
   EXPECT_TRUE(w->Enabled());
   w->Show();
   EXPECT_EQ(w->Caption(), "COM7 Download Firmware");
-  EXPECT_EQ(w->Spec().clientWidth, 463);
-  EXPECT_EQ(w->Spec().clientHeight, 195);
+  EXPECT_EQ(w->Description().clientWidth, 463);
+  EXPECT_EQ(w->Description().clientHeight, 195);
   EXPECT_TRUE(w->pbtnDLOpen->Usable() && !w->pbtnDLStart->Usable() && w->pbtnDLClose->Usable());
   EXPECT_FALSE(w->anmtDownloadFile->Showing());
   EXPECT_EQ(w->stxtDwonloadFileName->Text(), "");

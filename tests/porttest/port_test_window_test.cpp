@@ -103,13 +103,13 @@ TEST(PortTestWindow, ACompleteRunThroughEveryState) {
   bench.backend.WhenModal("frmPortTest", [](ui::Window& window) {
     auto& w = static_cast<TfrmPortTest&>(window);
     EXPECT_EQ(w.Caption(), "COM5 Port Test");
-    EXPECT_EQ(w.Spec().clientWidth, 592);
-    EXPECT_EQ(w.Spec().clientHeight, 388);
+    EXPECT_EQ(w.Description().clientWidth, 592);
+    EXPECT_EQ(w.Description().clientHeight, 388);
     EXPECT_FALSE(ui::user::CloseBox(w));
     EXPECT_EQ(w.gbxPTPromptMsg->Text(), "Result Message");
     EXPECT_TRUE(w.memoPTPrompt->ReadOnly());
-    EXPECT_STREQ(w.memoPTPrompt->Spec().font.face, "Fixedsys");
-    EXPECT_EQ(w.memoPTPrompt->Spec().font.pixelHeight, 13);
+    EXPECT_STREQ(w.memoPTPrompt->Description().font.face, "Fixedsys");
+    EXPECT_EQ(w.memoPTPrompt->Description().font.pixelHeight, 13);
     EXPECT_EQ(w.pnlPTBtnArea->Bounds(), (ui::Rect{0, 332, 592, 56}));
     EXPECT_EQ(MemoLines(w),
               (std::vector<std::string>{"Please make sure that the type of serial port is RS-232 and that the loopback "

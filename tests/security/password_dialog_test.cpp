@@ -27,15 +27,15 @@ TEST(PasswordDialog, BothStepsAsDrawn) {
   PortSecurity port;
   EXPECT_TRUE(Show(port, [](TfrmPassword& dialog) {
     EXPECT_EQ(dialog.Caption(), "Security Password");
-    EXPECT_EQ(dialog.Spec().clientWidth, 306);
-    EXPECT_EQ(dialog.Spec().clientHeight, 110);
+    EXPECT_EQ(dialog.Description().clientWidth, 306);
+    EXPECT_EQ(dialog.Description().clientHeight, 110);
     EXPECT_EQ(dialog.btnApplyOK->Text(), "&Apply");
     EXPECT_EQ(dialog.btnApplyOK->Bounds(), (ui::Rect{216, 72, 75, 25}));
     EXPECT_EQ(dialog.btnCancel->Bounds(), (ui::Rect{120, 72, 75, 25}));
     EXPECT_TRUE(dialog.pnlInputPassword->Showing());
     EXPECT_FALSE(dialog.pnlReconfirmPassword->Showing());
     for (const ui::Edit* edit : {dialog.edtInputPassword, dialog.edtReconfirmPassword}) {
-      EXPECT_TRUE(edit->Spec().style & ui::kPasswordChar);
+      EXPECT_TRUE(edit->Description().style & ui::kPasswordChar);
       EXPECT_EQ(edit->MaxLength(), 250);
     }
     // Neither a close box nor Escape ends it.

@@ -23,7 +23,7 @@ bool TakesText(const Control& control) {
   }
 }
 
-int MaxLength(const Control& control) { return control.Spec().maxLength; }
+int MaxLength(const Control& control) { return control.Description().maxLength; }
 
 // What a typed key does to a text once the filter has let it through.
 void TypeInto(Control& control, char key) {
@@ -90,7 +90,7 @@ bool Type(Window& window, const std::string& keys) {
 bool PressShortcut(Window& window, int key) {
   if (!window.Enabled()) return Refuse("press a shortcut in the disabled window", window.Name());
   for (const auto& item : window.MenuItems())
-    if (item->Spec().shortcut == key) return Click(*item);
+    if (item->Description().shortcut == key) return Click(*item);
   return Refuse("find the shortcut's item in", window.Name());
 }
 
@@ -113,7 +113,7 @@ bool Choose(Tree& tree, TreeItem& item) {
 }
 
 bool CloseBox(Window& window) {
-  if (!(window.Spec().icons & kSystemMenu)) return Refuse("find a close box on", window.Name());
+  if (!(window.Description().icons & kSystemMenu)) return Refuse("find a close box on", window.Name());
   window.UserClose();
   return true;
 }

@@ -94,11 +94,11 @@ void QtBackend::Quit() {
 
 namespace qt {
 
-QFont FontOf(const FontSpec& spec, const QFont& base) {
+QFont FontOf(const FontSpec& description, const QFont& base) {
   QFont font = base;
-  if (spec.pixelHeight > 0) font.setPixelSize(spec.pixelHeight);
-  font.setBold(spec.bold);
-  const QString face = spec.face != nullptr ? QString(spec.face) : base.family();
+  if (description.pixelHeight > 0) font.setPixelSize(description.pixelHeight);
+  font.setBold(description.bold);
+  const QString face = description.face != nullptr ? QString(description.face) : base.family();
   const QString fallback =
       QFontDatabase::systemFont(face == "Fixedsys" ? QFontDatabase::FixedFont : QFontDatabase::GeneralFont).family();
   font.setFamilies({face, fallback});

@@ -76,7 +76,7 @@ class PeerOf : public QtControl {
 class LabelPeer : public PeerOf<QLabel> {
  public:
   LabelPeer(Control& control, QWidget* parent) : PeerOf(control, parent) {
-    const std::uint32_t style = control.Spec().style;
+    const std::uint32_t style = control.Description().style;
     Native()->setTextFormat(Qt::PlainText);
     if (control.Kind() == ControlKind::kPanel)
       Native()->setAlignment(HorizontalAlignment(style, Qt::AlignHCenter) | Qt::AlignVCenter);
@@ -103,7 +103,7 @@ class LabelPeer : public PeerOf<QLabel> {
 
  private:
   void FitToText() {
-    if (control_.Spec().style & kAutoSize) Native()->resize(Native()->sizeHint());
+    if (control_.Description().style & kAutoSize) Native()->resize(Native()->sizeHint());
   }
 };
 
@@ -151,7 +151,7 @@ class ComboBoxPeer : public PeerOf<QComboBox> {
     Native()->setInsertPolicy(QComboBox::NoInsert);
     // Typing completes nothing: the text is what was typed.
     Native()->setCompleter(nullptr);
-    if (control.Spec().maxLength > 0) Native()->lineEdit()->setMaxLength(control.Spec().maxLength);
+    if (control.Description().maxLength > 0) Native()->lineEdit()->setMaxLength(control.Description().maxLength);
     QObject::connect(Native()->lineEdit(), &QLineEdit::textEdited, Native(),
                      [&box](const QString& text) { box.UserTextChanged(FromQt(text)); });
   }
@@ -185,14 +185,14 @@ void ShowOnButtonFace(QWidget* widget, std::uint32_t style) {
 class EditPeer : public PeerOf<QLineEdit> {
  public:
   EditPeer(Control& control, QWidget* parent) : PeerOf(control, parent) {
-    const ControlSpec& spec = control.Spec();
-    if (spec.maxLength > 0) Native()->setMaxLength(spec.maxLength);
-    if (spec.style & kPasswordChar) {
+    const ControlSpec& description = control.Description();
+    if (description.maxLength > 0) Native()->setMaxLength(description.maxLength);
+    if (description.style & kPasswordChar) {
       UseControlLook(Native());
       Native()->setEchoMode(QLineEdit::Password);
     }
-    Native()->setFrame(!(spec.style & kNoBorder));
-    ShowOnButtonFace(Native(), spec.style);
+    Native()->setFrame(!(description.style & kNoBorder));
+    ShowOnButtonFace(Native(), description.style);
     Native()->setReadOnly(static_cast<TextBox&>(control).ReadOnly());
     QObject::connect(Native(), &QLineEdit::textEdited, Native(),
                      [&control](const QString& text) { control.UserTextChanged(FromQt(text)); });
@@ -209,7 +209,7 @@ class EditPeer : public PeerOf<QLineEdit> {
 class MemoPeer : public PeerOf<QPlainTextEdit> {
  public:
   MemoPeer(Control& control, QWidget* parent) : PeerOf(control, parent) {
-    const std::uint32_t style = control.Spec().style;
+    const std::uint32_t style = control.Description().style;
     Native()->setTabChangesFocus(true);
     Native()->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     if (style & kVerticalScrollBar) Native()->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -237,7 +237,7 @@ class MemoPeer : public PeerOf<QPlainTextEdit> {
   static QString Lines(const std::string& text) { return ToQt(text).replace("\r\n", "\n"); }
   void UserEdited() {
     const QString text = Native()->toPlainText();
-    const int maxLength = control_.Spec().maxLength;
+    const int maxLength = control_.Description().maxLength;
     if (maxLength > 0 && text.size() + text.count('\n') > maxLength) {
       // Too long: the text as it was, the cursor where the edit left it.
       const int cursor = Native()->textCursor().position() - static_cast<int>(text.size() - shown_.size());
@@ -344,7 +344,7 @@ class ProgressBarPeer : public PeerOf<QProgressBar> {
  public:
   ProgressBarPeer(Control& control, QWidget* parent) : PeerOf(control, parent) {
     Native()->setTextVisible(false);
-    if (control.Spec().style & kSmooth) UseControlLook(Native());
+    if (control.Description().style & kSmooth) UseControlLook(Native());
     const auto& bar = static_cast<ProgressBar&>(control);
     SetProgress(bar.Min(), bar.Max(), bar.Position());
   }
@@ -393,10 +393,10 @@ class StatusBarPeer : public PeerOf<QStatusBar> {
 }  // namespace
 
 QtControl::QtControl(Control& control, QWidget* widget) : control_(control), widget_(widget) {
-  const ControlSpec& spec = control.Spec();
-  widget_->setObjectName(spec.name);
-  if (spec.font.face != nullptr || spec.font.pixelHeight > 0 || spec.font.bold)
-    widget_->setFont(FontOf(spec.font, widget_->font()));
+  const ControlSpec& description = control.Description();
+  widget_->setObjectName(description.name);
+  if (description.font.face != nullptr || description.font.pixelHeight > 0 || description.font.bold)
+    widget_->setFont(FontOf(description.font, widget_->font()));
   widget_->setGeometry(RectOf(control.Bounds()));
 }
 

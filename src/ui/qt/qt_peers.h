@@ -20,9 +20,9 @@ namespace ui::qt {
 inline QString ToQt(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<int>(text.size())); }
 inline std::string FromQt(const QString& text) { return text.toLatin1().toStdString(); }
 
-// base with the face, height and weight that spec names; a face the system lacks falls
+// base with the face, height and weight that description names; a face the system lacks falls
 // back to its fixed or proportional font.
-QFont FontOf(const FontSpec& spec, const QFont& base);
+QFont FontOf(const FontSpec& description, const QFont& base);
 
 class QtWindow : public WindowPeer {
  public:

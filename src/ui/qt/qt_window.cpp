@@ -16,24 +16,24 @@ namespace ui::qt {
 
 namespace {
 
-Qt::WindowFlags FlagsOf(const WindowSpec& spec) {
-  Qt::WindowFlags flags = spec.border == BorderStyle::kDialog ? Qt::Dialog : Qt::Window;
+Qt::WindowFlags FlagsOf(const WindowSpec& description) {
+  Qt::WindowFlags flags = description.border == BorderStyle::kDialog ? Qt::Dialog : Qt::Window;
   flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
-  if (spec.icons & kSystemMenu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-  if (spec.icons & kMinimize) flags |= Qt::WindowMinimizeButtonHint;
-  if (spec.icons & kMaximize) flags |= Qt::WindowMaximizeButtonHint;
+  if (description.icons & kSystemMenu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  if (description.icons & kMinimize) flags |= Qt::WindowMinimizeButtonHint;
+  if (description.icons & kMaximize) flags |= Qt::WindowMaximizeButtonHint;
   return flags;
 }
 
 // The close box and Alt+F4 ask the window; only a window with a system menu has them.
 class TopLevel : public QWidget {
  public:
-  explicit TopLevel(Window& window) : QWidget(nullptr, FlagsOf(window.Spec())), window_(window) {}
+  explicit TopLevel(Window& window) : QWidget(nullptr, FlagsOf(window.Description())), window_(window) {}
 
  protected:
   void closeEvent(QCloseEvent* event) override {
     event->ignore();
-    if (window_.Spec().icons & kSystemMenu) window_.UserClose();
+    if (window_.Description().icons & kSystemMenu) window_.UserClose();
   }
 
  private:
@@ -52,11 +52,11 @@ QKeySequence ShortcutOf(int key) {
 
 QtWindow::QtWindow(Window& window, Window* owner)
     : window_(window), owner_(owner), top_(new TopLevel(window)), client_(new QWidget(top_)) {
-  const WindowSpec& spec = window.Spec();
-  top_->setObjectName(spec.name);
-  top_->setFont(FontOf(spec.font, QGuiApplication::font()));
-  client_->setGeometry(0, 0, spec.clientWidth, spec.clientHeight);
-  top_->setFixedSize(spec.clientWidth, spec.clientHeight);
+  const WindowSpec& description = window.Description();
+  top_->setObjectName(description.name);
+  top_->setFont(FontOf(description.font, QGuiApplication::font()));
+  client_->setGeometry(0, 0, description.clientWidth, description.clientHeight);
+  top_->setFixedSize(description.clientWidth, description.clientHeight);
 }
 
 QtWindow::~QtWindow() { delete top_; }
@@ -72,12 +72,12 @@ void QtWindow::CreateMenu(const std::vector<MenuItem*>& items) {
   };
   auto hasChildren = [&items](const MenuItem& parent) {
     for (const MenuItem* item : items)
-      if (item->Spec().parent != nullptr && std::strcmp(item->Spec().parent, parent.Name()) == 0) return true;
+      if (item->Description().parent != nullptr && std::strcmp(item->Description().parent, parent.Name()) == 0) return true;
     return false;
   };
   for (MenuItem* item : items) {
-    QMenu* parent = item->Spec().parent != nullptr ? menuOf(item->Spec().parent) : nullptr;
-    const QString caption = item->Separator() ? QString() : ToQt(item->Spec().caption);
+    QMenu* parent = item->Description().parent != nullptr ? menuOf(item->Description().parent) : nullptr;
+    const QString caption = item->Separator() ? QString() : ToQt(item->Description().caption);
     QAction* action = nullptr;
     if (item->Separator()) {
       action = parent->addSeparator();
@@ -87,17 +87,17 @@ void QtWindow::CreateMenu(const std::vector<MenuItem*>& items) {
       action = menu->menuAction();
     } else {
       action = parent != nullptr ? parent->addAction(caption) : bar->addAction(caption);
-      action->setShortcut(ShortcutOf(item->Spec().shortcut));
+      action->setShortcut(ShortcutOf(item->Description().shortcut));
       QObject::connect(action, &QAction::triggered, top_, [item] { item->UserClick(); });
     }
     action->setObjectName(item->Name());
     item->native = action;
   }
-  const WindowSpec& spec = window_.Spec();
+  const WindowSpec& description = window_.Description();
   const int height = bar->sizeHint().height();
-  bar->setGeometry(0, 0, spec.clientWidth, height);
+  bar->setGeometry(0, 0, description.clientWidth, height);
   client_->move(0, height);
-  top_->setFixedSize(spec.clientWidth, spec.clientHeight + height);
+  top_->setFixedSize(description.clientWidth, description.clientHeight + height);
 }
 
 void QtWindow::SetCaption(const std::string& caption) { top_->setWindowTitle(ToQt(caption)); }
@@ -106,7 +106,7 @@ void QtWindow::SetEnabled(bool enabled) { top_->setEnabled(enabled); }
 
 void QtWindow::Place() {
   QRect area;
-  if (window_.Spec().position == Position::kOwnerCenter && owner_ != nullptr)
+  if (window_.Description().position == Position::kOwnerCenter && owner_ != nullptr)
     area = WidgetOf(*owner_)->frameGeometry();
   else if (QScreen* screen = QGuiApplication::primaryScreen())
     area = screen->availableGeometry();

@@ -69,17 +69,17 @@ void RegisterClasses(HINSTANCE instance) {
   registered = true;
 }
 
-DWORD StyleOf(const WindowSpec& spec) {
-  const bool dialog = spec.border == BorderStyle::kDialog;
+DWORD StyleOf(const WindowSpec& description) {
+  const bool dialog = description.border == BorderStyle::kDialog;
   DWORD style = (dialog ? WS_POPUP : WS_OVERLAPPED) | WS_CAPTION | WS_CLIPCHILDREN;
-  if (spec.icons & kSystemMenu) style |= WS_SYSMENU;
+  if (description.icons & kSystemMenu) style |= WS_SYSMENU;
   // A dialog frame has no minimize or maximize box.
-  if (!dialog && (spec.icons & kMinimize)) style |= WS_MINIMIZEBOX;
-  if (!dialog && (spec.icons & kMaximize)) style |= WS_MAXIMIZEBOX;
+  if (!dialog && (description.icons & kMinimize)) style |= WS_MINIMIZEBOX;
+  if (!dialog && (description.icons & kMaximize)) style |= WS_MAXIMIZEBOX;
   return style;
 }
 
-DWORD ExStyleOf(const WindowSpec& spec) { return spec.border == BorderStyle::kDialog ? WS_EX_DLGMODALFRAME : 0; }
+DWORD ExStyleOf(const WindowSpec& description) { return description.border == BorderStyle::kDialog ? WS_EX_DLGMODALFRAME : 0; }
 
 HWND HandleOf(const Window* window) {
   return window != nullptr ? static_cast<Win32Window&>(window->Peer()).Handle() : nullptr;
@@ -165,18 +165,18 @@ Win32Backend::Native::~Native() {
   if (shell32 != nullptr) FreeLibrary(shell32);
 }
 
-FontSpec ResolvedFont(const FontSpec& spec, const FontSpec& windowFont) {
+FontSpec ResolvedFont(const FontSpec& description, const FontSpec& windowFont) {
   FontSpec font;
-  font.face = spec.face != nullptr ? spec.face : windowFont.face != nullptr ? windowFont.face : kWindowFont.face;
-  font.pixelHeight = spec.pixelHeight != 0         ? spec.pixelHeight
+  font.face = description.face != nullptr ? description.face : windowFont.face != nullptr ? windowFont.face : kWindowFont.face;
+  font.pixelHeight = description.pixelHeight != 0         ? description.pixelHeight
                      : windowFont.pixelHeight != 0 ? windowFont.pixelHeight
                                                    : kWindowFont.pixelHeight;
-  font.bold = spec.bold || (spec.face == nullptr && spec.pixelHeight == 0 && windowFont.bold);
+  font.bold = description.bold || (description.face == nullptr && description.pixelHeight == 0 && windowFont.bold);
   return font;
 }
 
-HFONT Win32Backend::Native::Font(const FontSpec& spec, const FontSpec& windowFont) {
-  const FontSpec wanted = ResolvedFont(spec, windowFont);
+HFONT Win32Backend::Native::Font(const FontSpec& description, const FontSpec& windowFont) {
+  const FontSpec wanted = ResolvedFont(description, windowFont);
   const auto key = std::make_tuple(std::string(wanted.face), wanted.pixelHeight, wanted.bold);
   const auto found = fonts.find(key);
   if (found != fonts.end()) return found->second;
@@ -226,16 +226,16 @@ void Win32Backend::Native::Deliver(MSG& msg) {
 
 Win32Window::Win32Window(Win32Backend::Native& native, Window& window, Window* owner)
     : native_(native), window_(window), owner_(owner) {
-  const WindowSpec& spec = window.Spec();
-  const DWORD style = StyleOf(spec);
-  const DWORD exStyle = ExStyleOf(spec);
-  RECT frame{0, 0, spec.clientWidth, spec.clientHeight};
+  const WindowSpec& description = window.Description();
+  const DWORD style = StyleOf(description);
+  const DWORD exStyle = ExStyleOf(description);
+  RECT frame{0, 0, description.clientWidth, description.clientHeight};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  hwnd_ = CreateWindowExA(exStyle, kWindowClass, spec.caption != nullptr ? spec.caption : "", style, CW_USEDEFAULT,
+  hwnd_ = CreateWindowExA(exStyle, kWindowClass, description.caption != nullptr ? description.caption : "", style, CW_USEDEFAULT,
                           CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, HandleOf(owner), nullptr,
                           native.instance, this);
   if (hwnd_ == nullptr) {
-    std::fprintf(stderr, "win32: cannot make the window %s (error %lu)\n", spec.name, GetLastError());
+    std::fprintf(stderr, "win32: cannot make the window %s (error %lu)\n", description.name, GetLastError());
     return;
   }
   FitClientArea();
@@ -252,8 +252,8 @@ Win32Window::~Win32Window() {
 void Win32Window::FitClientArea() {
   RECT client;
   GetClientRect(hwnd_, &client);
-  const int wider = window_.Spec().clientWidth - client.right;
-  const int higher = window_.Spec().clientHeight - client.bottom;
+  const int wider = window_.Description().clientWidth - client.right;
+  const int higher = window_.Description().clientHeight - client.bottom;
   if (wider == 0 && higher == 0) return;
   RECT frame;
   GetWindowRect(hwnd_, &frame);
@@ -269,7 +269,7 @@ void Win32Window::Place() {
   const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
   const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
   RECT area{0, 0, screenWidth, screenHeight};
-  if (window_.Spec().position == Position::kOwnerCenter && owner_ != nullptr) GetWindowRect(HandleOf(owner_), &area);
+  if (window_.Description().position == Position::kOwnerCenter && owner_ != nullptr) GetWindowRect(HandleOf(owner_), &area);
   RECT frame;
   GetWindowRect(hwnd_, &frame);
   const int width = frame.right - frame.left;
@@ -317,24 +317,24 @@ void Win32Window::SetMenu(const std::vector<MenuItem*>& items) {
   std::vector<ACCEL> keys;
   for (std::size_t i = 0; i < items.size(); ++i) {
     MenuItem& item = *items[i];
-    const MenuSpec& spec = item.Spec();
+    const MenuSpec& description = item.Description();
     const WORD command = static_cast<WORD>(kFirstMenuCommand + i);
     item.native = this;
-    if (spec.parent == nullptr) {
+    if (description.parent == nullptr) {
       HMENU popup = CreatePopupMenu();
-      AppendMenuA(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), spec.caption);
-      popups[spec.name] = popup;
+      AppendMenuA(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), description.caption);
+      popups[description.name] = popup;
       continue;
     }
-    HMENU popup = popups[spec.parent];
+    HMENU popup = popups[description.parent];
     if (item.Separator()) {
       AppendMenuA(popup, MF_SEPARATOR, 0, nullptr);
       continue;
     }
-    std::string caption = spec.caption;
-    if (spec.shortcut >= VK_F1 && spec.shortcut <= VK_F12) {
-      caption += "\tF" + std::to_string(spec.shortcut - VK_F1 + 1);
-      keys.push_back({FVIRTKEY | FNOINVERT, static_cast<WORD>(spec.shortcut), command});
+    std::string caption = description.caption;
+    if (description.shortcut >= VK_F1 && description.shortcut <= VK_F12) {
+      caption += "\tF" + std::to_string(description.shortcut - VK_F1 + 1);
+      keys.push_back({FVIRTKEY | FNOINVERT, static_cast<WORD>(description.shortcut), command});
     }
     AppendMenuA(popup, MF_STRING, command, caption.c_str());
   }
@@ -418,7 +418,7 @@ std::unique_ptr<WindowPeer> Win32Backend::CreateWindowPeer(Window& window, Windo
 std::unique_ptr<ControlPeer> Win32Backend::CreateControlPeer(Control& control, ControlPeer* parent, WindowPeer& window) {
   auto& frame = static_cast<Win32Window&>(window);
   HWND container = parent != nullptr ? static_cast<Win32Control*>(parent)->Handle() : frame.Handle();
-  return std::make_unique<Win32Control>(*native_, control, container, frame.Neutral().Spec().font);
+  return std::make_unique<Win32Control>(*native_, control, container, frame.Neutral().Description().font);
 }
 
 std::unique_ptr<TimerPeer> Win32Backend::CreateTimerPeer(Timer& timer) {

@@ -23,7 +23,7 @@ struct NativeKind {
 };
 
 NativeKind KindOf(const Control& control) {
-  const std::uint32_t style = control.Spec().style;
+  const std::uint32_t style = control.Description().style;
   const DWORD child = WS_CHILD | WS_CLIPSIBLINGS;
   const DWORD frame = (style & kNoBorder) ? 0 : WS_EX_CLIENTEDGE;
   const DWORD readOnly = (control.Kind() == ControlKind::kEdit || control.Kind() == ControlKind::kMemo) &&
@@ -138,12 +138,12 @@ Win32Control::Win32Control(Win32Backend::Native& native, Control& control, HWND 
                           nullptr);
   if (hwnd_ == nullptr) return;
   SetControlOf(hwnd_, this);
-  font_ = native.Font(control.Spec().font, windowFont);
+  font_ = native.Font(control.Description().font, windowFont);
   const Quietly quietly(native_);
   SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   // A panel is of the backend's own class.
   if (control.Kind() != ControlKind::kPanel) Subclass(hwnd_);
-  const int maxLength = control.Spec().maxLength;
+  const int maxLength = control.Description().maxLength;
   switch (control.Kind()) {
     case ControlKind::kComboBox:
       edit_ = FindWindowExA(hwnd_, nullptr, "Edit", nullptr);
@@ -158,7 +158,7 @@ Win32Control::Win32Control(Win32Backend::Native& native, Control& control, HWND 
       // Without a length of its own, the most the system allows (0): an edit starts with
       // 30,000 characters, fewer than a whole port test writes into its memo.
       SendMessageA(hwnd_, EM_LIMITTEXT, static_cast<WPARAM>(maxLength), 0);
-      if (control.Spec().style & kPasswordChar) SendMessageA(hwnd_, EM_SETPASSWORDCHAR, '*', 0);
+      if (control.Description().style & kPasswordChar) SendMessageA(hwnd_, EM_SETPASSWORDCHAR, '*', 0);
       break;
     case ControlKind::kTree:
       SendMessageA(hwnd_, TVM_SETINDENT, kTreeIndent, 0);
@@ -275,7 +275,7 @@ HBRUSH Win32Control::Colour(HDC dc, UINT /*msg*/) {
   if (!IsWindowEnabled(hwnd_)) return nullptr;
   // A read-only text keeps the window's colour, as an editable one has it, unless it
   // sits on the button face.
-  const int colour = (control_.Spec().style & kButtonFace) ? COLOR_BTNFACE : COLOR_WINDOW;
+  const int colour = (control_.Description().style & kButtonFace) ? COLOR_BTNFACE : COLOR_WINDOW;
   SetBkColor(dc, GetSysColor(colour));
   SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
   return GetSysColorBrush(colour);
@@ -286,7 +286,7 @@ void Win32Control::Paint() {
   HDC dc = BeginPaint(hwnd_, &paint);
   RECT area;
   GetClientRect(hwnd_, &area);
-  const std::uint32_t style = control_.Spec().style;
+  const std::uint32_t style = control_.Description().style;
   // One pixel per ring, outer first, as the layout counts them.
   if (style & kBevelOuterLowered) {
     DrawEdge(dc, &area, BDR_SUNKENOUTER, BF_RECT);
@@ -358,7 +358,7 @@ void Win32Control::SetText(const std::string& text) {
 }
 
 void Win32Control::FitToText() {
-  if (control_.Kind() != ControlKind::kStaticText || !(control_.Spec().style & kAutoSize)) return;
+  if (control_.Kind() != ControlKind::kStaticText || !(control_.Description().style & kAutoSize)) return;
   const std::string& text = control_.Text();
   HDC dc = GetDC(hwnd_);
   HGDIOBJ old = SelectObject(dc, font_);

@@ -26,7 +26,7 @@ struct Win32Backend::Native {
   Native& operator=(const Native&) = delete;
 
   // The font of a control, made once per face, height and weight.
-  HFONT Font(const FontSpec& spec, const FontSpec& windowFont);
+  HFONT Font(const FontSpec& description, const FontSpec& windowFont);
   // What every loop does with a message before it is dispatched: the F1 accelerator of
   // the message's window, and Enter on a focused push button. True when it was used.
   bool PreTranslate(MSG& msg);
@@ -182,7 +182,7 @@ void SetControlOf(HWND hwnd, Win32Control* peer);
 // The peer of the top-level window that holds hwnd, or null.
 Win32Window* WindowOf(HWND hwnd);
 // A control's font: its own face, height and weight where it names them, else its window's.
-FontSpec ResolvedFont(const FontSpec& spec, const FontSpec& windowFont);
+FontSpec ResolvedFont(const FontSpec& description, const FontSpec& windowFont);
 // A window's text, as GetWindowTextA gives it.
 std::string TextOf(HWND hwnd);
 // A combo box's item as its list shows it.

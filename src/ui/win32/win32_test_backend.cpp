@@ -34,8 +34,8 @@ class ScreenCheck {
     Expect("(window)", "enabled", IsWindowEnabled(hwnd) != 0, window_.Enabled());
     RECT client;
     GetClientRect(hwnd, &client);
-    Expect("(window)", "client width", static_cast<int>(client.right), window_.Spec().clientWidth);
-    Expect("(window)", "client height", static_cast<int>(client.bottom), window_.Spec().clientHeight);
+    Expect("(window)", "client width", static_cast<int>(client.right), window_.Description().clientWidth);
+    Expect("(window)", "client height", static_cast<int>(client.bottom), window_.Description().clientHeight);
   }
 
   void Control(const ui::Control& control) {
@@ -67,7 +67,7 @@ class ScreenCheck {
         const auto& text = static_cast<const TextBox&>(control);
         Expect(name, "text", TextOf(hwnd), text.Text());
         Expect(name, "read-only", (GetWindowLongA(hwnd, GWL_STYLE) & ES_READONLY) != 0, text.ReadOnly());
-        if (control.Spec().style & kPasswordChar)
+        if (control.Description().style & kPasswordChar)
           Expect(name, "password character", static_cast<int>(SendMessageA(hwnd, EM_GETPASSWORDCHAR, 0, 0)),
                  static_cast<int>('*'));
         break;
@@ -101,7 +101,7 @@ class ScreenCheck {
     Expect(control.Name(), "top", static_cast<int>(r.top), held.top);
     // A text sized to its text and a picture sized to its bitmap keep only their place.
     const bool ownSize = control.Kind() == ControlKind::kPicture ||
-                         (control.Kind() == ControlKind::kStaticText && (control.Spec().style & kAutoSize));
+                         (control.Kind() == ControlKind::kStaticText && (control.Description().style & kAutoSize));
     if (ownSize) return;
     Expect(control.Name(), "width", static_cast<int>(r.right - r.left), held.width);
     // A combo box's window holds its list too.
@@ -126,7 +126,7 @@ class ScreenCheck {
       Expect(control.Name(), "font", std::string("(none)"), std::string("a font"));
       return;
     }
-    const FontSpec wanted = ResolvedFont(control.Spec().font, window_.Spec().font);
+    const FontSpec wanted = ResolvedFont(control.Description().font, window_.Description().font);
     Expect(control.Name(), "font", std::string(font.lfFaceName), std::string(wanted.face));
     // The face the system found for it, not only the one asked for.
     HDC dc = GetDC(hwnd);
