@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/layout_spec.h"
+#include "ui/layout_table.h"
 
 namespace ui {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ui/backend.h"
-#include "ui/layout_spec.h"
+#include "ui/layout_table.h"
 
 namespace ui {
 

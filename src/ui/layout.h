@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "ui/layout_spec.h"
+#include "ui/layout_table.h"
 
 namespace ui {
 

@@ -10,7 +10,7 @@
 
 #include "ui/backend.h"
 #include "ui/controls.h"
-#include "ui/layout_spec.h"
+#include "ui/layout_table.h"
 
 namespace ui {
 
