@@ -132,14 +132,15 @@ void HeadlessBackend::ProcessEvents(int waitMs) {
   wake_.Wait(static_cast<std::uint32_t>(std::max<long long>(0, wait)));
   // Reset before the queue is read: a call queued after it sets the event again.
   wake_.Reset();
-  for (;;) {
-    PendingCall* pending = nullptr;
-    {
-      platform::Locked locked(lock_);
-      if (calls_.empty()) return;
-      pending = calls_.front();
-      calls_.pop_front();
-    }
+  // Only the calls queued by now: a worker that queues its next call as soon as one has
+  // run would otherwise keep this loop going, and the caller's check between rounds would
+  // see only its end.
+  std::deque<PendingCall*> pendingCalls;
+  {
+    platform::Locked locked(lock_);
+    pendingCalls.swap(calls_);
+  }
+  for (PendingCall* pending : pendingCalls) {
     (*pending->call)();
     pending->done.Set();
   }

@@ -205,9 +205,14 @@ bool Win32Backend::Native::PreTranslate(MSG& msg) {
 }
 
 bool Win32Backend::Native::Dispatch() {
+  // A slice at most: a worker that sends line after line to a memo that repaints after
+  // each would otherwise keep this loop going until it is done, and the caller's check
+  // between slices would see only the end.
+  constexpr DWORD kSliceMs = 20;
+  const DWORD start = GetTickCount();
   bool any = false;
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (GetTickCount() - start < kSliceMs && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     // Quit has been called: Run sees its flag.
     if (msg.message == WM_QUIT) return any;
     any = true;
