@@ -2,7 +2,8 @@
 # Builds the Windows 95/98/Me program with the i686 toolchain (in build-win, or
 # $WINDOWS_BUILD_DIR) and packs it for the user: veq-comport-mapper-VERSION-win9x.zip
 # in the build directory, with the program, its help page and README.TXT in CR LF. The
-# import gate runs on the program as packed; no package is written when it fails.
+# import gate and the processor gate run on the program as packed; no package is written
+# when either fails.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(realpath -m "${WINDOWS_BUILD_DIR:-$root/build-win}")"
@@ -24,7 +25,16 @@ i686-w64-mingw32-strip -o "$stage/$veq_program" "$build/src/app/$veq_program"
 cp "$root/src/app/help/qtlhelp.html" "$stage/"
 sed -e "s/@VERSION@/$version/" -e 's/$/\r/' "$root/src/app/help/README.TXT" >"$stage/README.TXT"
 
-veq_import_gate "$stage/$veq_program" "$build/package/import-gate.log" || { echo "no package" >&2; exit 1; }
+veq_gate import "$stage/$veq_program" "$build/package/import-gate.log" || { echo "no package" >&2; exit 1; }
+# The processor gate names functions, so it reads the program before strip; strip leaves
+# the code as it was, which the comparison of the two programs' .text shows.
+veq_gate processor "$build/src/app/$veq_program" "$build/package/processor-gate.log" || { echo "no package" >&2; exit 1; }
+for program in "$build/src/app/$veq_program" "$stage/$veq_program"; do
+  i686-w64-mingw32-objcopy -O binary -j .text "$program" "$program.text"
+done
+cmp -s "$build/src/app/$veq_program.text" "$stage/$veq_program.text" ||
+  { echo "strip changed the program's code; no package" >&2; exit 1; }
+rm "$build/src/app/$veq_program.text" "$stage/$veq_program.text"
 
 (cd "$build/package" && zip -q -X -r "$package" "$name")
 unzip -l "$package"

@@ -17,10 +17,11 @@ veq_build_windows() {
   cmake --build "$1" -j 2 --target veq-comport-mapper veq-driver-keys
 }
 
-# The import gate on the program $1, its listing kept in $2; a failure shows the listing.
-veq_import_gate() {
-  "$root/scripts/import-gate.sh" "$1" >"$2" || { cat "$2"; echo "$1 fails the import gate" >&2; return 1; }
-  tail -1 "$2"
+# The gate $1 (scripts/$1-gate.sh: import or processor) on the program $2, its listing
+# kept in $3; a failure shows the listing.
+veq_gate() {
+  "$root/scripts/$1-gate.sh" "$2" >"$3" || { cat "$3"; echo "$2 fails the $1 gate" >&2; return 1; }
+  tail -1 "$3"
 }
 
 # Makes the prefix: Windows 98 for the program, the system's fonts where Windows keeps

@@ -11,6 +11,8 @@
 #
 # Where Wine differs from Windows 98, the test expects what Windows 98 does:
 # - Wine loads any import; only scripts/import-gate.sh shows that Windows 98 would.
+# - Wine runs the program on this machine's processor; only scripts/processor-gate.sh
+#   shows that a 486DX would.
 # - Wine makes the host's serial devices COM ports; the prefix and session steps of
 #   wine-common.sh leave the program COM1 alone, as on a machine with one serial port.
 # - Wine keeps HKLM\Hardware only while its session lasts (Windows builds it at each
@@ -29,8 +31,10 @@ started=$(date +%s)
 
 "$root/scripts/setup.sh" wine wine32:i386 socat xvfb imagemagick xdotool
 veq_build_windows "$build"
-# What Wine never checks: that Windows 98 has every call the program imports.
-veq_import_gate "$build/src/app/$veq_program" "$build/import-gate-program.log"
+# What Wine never checks: that Windows 95 and 98 have every call the program imports, and
+# that a 486DX executes every instruction.
+veq_gate import "$build/src/app/$veq_program" "$build/import-gate-program.log"
+veq_gate processor "$build/src/app/$veq_program" "$build/processor-gate-program.log"
 
 work="$(mktemp -d)"
 shots="$build/screenshots"

@@ -26,11 +26,15 @@ exe=veq_windows_tests.exe
 suiteExe="$windows/tests/windows/$exe"
 i686-w64-mingw32-objdump -f "$suiteExe" | grep -q 'file format pei-i386' || { echo "$exe is not pei-i386"; exit 1; }
 
-echo "== The import gate"
+echo "== The import gate and the processor gate"
 "$root/scripts/import-gate.sh" --self-test
+"$root/scripts/processor-gate.sh" --self-test
 # The suite is not shipped: GoogleTest's own imports may fail the gate, reported here.
 "$root/scripts/import-gate.sh" "$suiteExe" >"$windows/import-gate.log" || true
 grep -E 'FAIL|import gate' "$windows/import-gate.log"
+"$root/scripts/processor-gate.sh" "$suiteExe" >"$windows/processor-gate.log" || true
+tail -1 "$windows/processor-gate.log"
+# The gates on the program itself: in wine-program-test.sh, at the end.
 
 work="$(mktemp -d)"
 pids=()
