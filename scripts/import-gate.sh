@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The import gate: lists every import of each .exe named (objdump -p) by DLL, and fails
 # when one is not in the reviewed list of what Windows 98 first edition exports
-# (scripts/win98-imports.txt), or is a Unicode entry point, which Windows 9x has mostly as
-# a stub that fails. Wine loads such a program all the same: only this check shows that
-# Windows 98 would.
+# (scripts/win98-imports.txt), is a Unicode entry point, which Windows 9x has mostly as
+# a stub that fails, or is one that Windows 95 as shipped lacks, except msvcrt.dll's
+# (Microsoft's C runtime, which such a machine may need installed). Wine loads such a
+# program all the same: only this check shows that Windows 95 and 98 would.
 #   import-gate.sh EXE...     the gate; exit 1 when any EXE fails it
-#   import-gate.sh --self-test  a clean program passes, one with a planted Unicode call fails
+#   import-gate.sh --self-test  a clean program passes, one with a planted Unicode call
+#                               and one with a call that Windows 95 lacks fail
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 list="${VEQ_IMPORT_LIST:-$root/scripts/win98-imports.txt}"
@@ -20,15 +22,16 @@ imports() {
 }
 
 gate() {
-  local exe="$1" failed=0 dll function minimum
+  local exe="$1" failed=0 dll function minimum in95
   if ! "$objdump" -f "$exe" | grep -q 'file format pei-i386'; then
     echo "$exe: not a 32-bit Windows program"
     return 1
   fi
-  declare -A reviewed=()
-  while read -r dll function minimum; do
+  declare -A reviewed=() shipped95=()
+  while read -r dll function minimum in95; do
     [[ -z "$dll" || "$dll" == \#* ]] && continue
     reviewed["${dll,,} $function"]="$minimum"
+    shipped95["${dll,,} $function"]="$in95"
   done <"$list"
   echo "== $exe: imports by DLL"
   local current=""
@@ -43,6 +46,9 @@ gate() {
     elif [ -z "${reviewed["$dll $function"]:-}" ]; then
       echo "  $function  FAIL: not among what Windows 98 first edition exports"
       failed=1
+    elif [ "${shipped95["$dll $function"]}" != yes ] && [ "$dll" != msvcrt.dll ]; then
+      echo "  $function  FAIL: Windows 95 as shipped lacks it (${reviewed["$dll $function"]})"
+      failed=1
     else
       echo "  $function  (${reviewed["$dll $function"]})"
     fi
@@ -51,10 +57,8 @@ gate() {
     echo "$exe: import gate FAILED"
     return 1
   fi
-  echo "$exe: import gate passed; beyond Windows 95 it needs:" \
-    "$(awk -v imports="$(imports "$exe" | sort -u | tr '\n' '|')" '
-      !/^#/ && NF == 3 && $3 != "95" && index("|" imports, "|" tolower($1) " " $2 "|") { need[$3] = 1 }
-      END { s = ""; for (n in need) s = s " " n; print (s == "" ? " nothing" : s) }' "$list")"
+  echo "$exe: import gate passed; of Windows 95 as shipped it needs beyond itself:" \
+    "$(imports "$exe" | awk '$1 == "msvcrt.dll" { n++ } END { print n ? "msvcrt.dll (" n " imports)" : "nothing" }')"
 }
 
 self_test() {
@@ -65,7 +69,8 @@ self_test() {
     'int main() { return GetFileAttributesA("x") == INVALID_FILE_ATTRIBUTES ? 0 : 1; }' >"$work/clean.cpp"
   printf '%s\n' '#include <windows.h>' \
     'int main() { return GetFileAttributesW(L"x") == INVALID_FILE_ATTRIBUTES ? 0 : 1; }' >"$work/planted.cpp"
-  for name in clean planted; do
+  printf '%s\n' '#include <windows.h>' 'int main() { return IsDebuggerPresent() ? 1 : 0; }' >"$work/planted95.cpp"
+  for name in clean planted planted95; do
     i686-w64-mingw32-g++-win32 -O2 -D_WIN32_WINNT=0x0400 -DWINVER=0x0400 -static -static-libgcc \
       -static-libstdc++ -o "$work/$name.exe" "$root/src/platform/win9x_forwarders.cpp" "$work/$name.cpp"
   done
@@ -76,7 +81,14 @@ self_test() {
     return 1
   fi
   grep -q 'GetFileAttributesW  FAIL: a Unicode entry point' "$work/planted.log" || { cat "$work/planted.log"; return 1; }
-  echo "import gate self-test: a clean program passes, a planted GetFileAttributesW fails"
+  if gate "$work/planted95.exe" >"$work/planted95.log" ||
+    ! grep -q 'IsDebuggerPresent  FAIL: Windows 95 as shipped lacks it' "$work/planted95.log"; then
+    cat "$work/planted95.log"
+    echo "self-test: the planted IsDebuggerPresent, which Windows 95 lacks, did not fail as such"
+    return 1
+  fi
+  echo "import gate self-test: a clean program passes, a planted GetFileAttributesW and a planted" \
+    "IsDebuggerPresent (not in Windows 95) fail"
 }
 
 if [ "${1:-}" = "--self-test" ]; then

@@ -31,7 +31,8 @@ class Socket {
 class Network {
  public:
   virtual ~Network() = default;
-  // WSAStartup asking for version 2.2; false when the library cannot be started.
+  // WSAStartup asking for version 2.2 and taking 1.1 or later; false when the library
+  // cannot be started or is older than 1.1.
   virtual bool Startup() = 0;
   virtual void Cleanup() = 0;
   // A TCP socket; null when none can be made.

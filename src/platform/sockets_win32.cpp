@@ -1,4 +1,5 @@
-// TCP sockets over Windows Sockets 2.2.
+// TCP sockets over Windows Sockets 1.1 or later: the calls made here are all in the
+// wsock32.dll of Windows 95 (on 98, and on 95 with the update, it reaches Winsock 2).
 #include <winsock2.h>
 
 #include "platform/sockets.h"
@@ -38,7 +39,13 @@ class Win32Socket : public Socket {
     u_long blocking = 0;
     ioctlsocket(handle_, FIONBIO, &blocking);
     const DWORD timeout = static_cast<DWORD>(receiveTimeoutMs);
-    setsockopt(handle_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    // Windows Sockets 1.1 need not know the option; its receives then wait in select
+    // first, so that a silent peer cannot hold a receive for ever (0: no time-out, as
+    // with the option).
+    selectTimeoutMs_ = setsockopt(handle_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
+                                  sizeof timeout) == 0 || receiveTimeoutMs <= 0
+                           ? -1
+                           : receiveTimeoutMs;
     return result;
   }
 
@@ -48,6 +55,7 @@ class Win32Socket : public Socket {
   }
 
   int Receive(void* buffer, int size) override {
+    if (selectTimeoutMs_ >= 0 && WaitReadable(selectTimeoutMs_) != 1) return -1;
     const int n = recv(handle_, static_cast<char*>(buffer), size, 0);
     return n == SOCKET_ERROR ? -1 : n;
   }
@@ -65,13 +73,19 @@ class Win32Socket : public Socket {
 
  private:
   SOCKET handle_;
+  int selectTimeoutMs_ = -1;  // the receive time-out, when the socket cannot hold it
 };
 
 class Win32Network : public Network {
  public:
   bool Startup() override {
     WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
+    // A 1.1 library answers 2.2 with its own version, which does: every call here is in
+    // 1.1. Only a 1.0 one is given back.
+    if (LOBYTE(data.wVersion) > 1 || (LOBYTE(data.wVersion) == 1 && HIBYTE(data.wVersion) >= 1)) return true;
+    WSACleanup();
+    return false;
   }
   void Cleanup() override { WSACleanup(); }
   std::unique_ptr<Socket> CreateTcpSocket() override {
