@@ -26,9 +26,12 @@ exe=veq_windows_tests.exe
 suiteExe="$windows/tests/windows/$exe"
 i686-w64-mingw32-objdump -f "$suiteExe" | grep -q 'file format pei-i386' || { echo "$exe is not pei-i386"; exit 1; }
 
-echo "== The import gate and the processor gate"
+echo "== The import gate, the processor gate and the common-controls gate"
 "$root/scripts/import-gate.sh" --self-test
 "$root/scripts/processor-gate.sh" --self-test
+"$root/scripts/comctl-gate.sh" --self-test
+"$root/scripts/comctl-gate.sh" >"$windows/comctl-gate.log" || { cat "$windows/comctl-gate.log"; exit 1; }
+tail -1 "$windows/comctl-gate.log"
 # The suite is not shipped: GoogleTest's own imports may fail the gate, reported here.
 "$root/scripts/import-gate.sh" "$suiteExe" >"$windows/import-gate.log" || true
 grep -E 'FAIL|import gate' "$windows/import-gate.log"
