@@ -23,10 +23,11 @@ objdump=i686-w64-mingw32-objdump
 
 # What the Pentium and later added, as objdump spells it: conditional moves, the FPU's
 # compares into flags and its conditional moves, the long nops, cmpxchg8b, the time stamp
-# and performance counters, the fast system calls, CET's markers, and every MMX, 3DNow!,
-# SSE and AVX instruction (those with no vector register as an operand by name, the rest
-# by their registers below). cpuid is here too: only the later 486s have it.
-unknown_to_486='^(cmov|fcmov|fcomi|fcomip|fucomi|fucomip|nopw|nopl|cmpxchg8b|rdtsc|rdtscp|rdpmc|cpuid|sysenter|sysexit|syscall|sysret|endbr32|endbr64|rdrand|rdseed|xgetbv|xsave|xrstor|emms|femms|ldmxcsr|stmxcsr|fxsave|fxrstor|fisttp|sfence|lfence|mfence|clflush|movnti|prefetch|lzcnt|popcnt|movbe|crc32|andn|bextr|blsi|blsmsk|blsr|bzhi|mulx|pdep|pext|rorx|sarx|shlx|shrx|xbegin|xend|xabort|xtest)'
+# and performance counters, the model-specific registers, the fast system calls, CET's
+# markers, the bit-manipulation sets, and every MMX, 3DNow!, SSE and AVX instruction (those
+# with no vector register as an operand by name, the rest by their registers below).
+# cpuid is here too: only the later 486s have it.
+unknown_to_486='^(cmov|fcmov|fcomi|fcomip|fucomi|fucomip|nopw|nopl|cmpxchg8b|rdtsc|rdtscp|rdpmc|rdmsr|wrmsr|rsm|cpuid|sysenter|sysexit|syscall|sysret|endbr32|endbr64|rdrand|rdseed|xgetbv|xsave|xrstor|emms|femms|ldmxcsr|stmxcsr|fxsave|fxrstor|fisttp|sfence|lfence|mfence|clflush|movnti|prefetch|lzcnt|popcnt|movbe|crc32|andn|bextr|blsi|blsmsk|blsr|bzhi|mulx|pdep|pext|rorx|sarx|shlx|shrx|xbegin|xend|xabort|xtest)'
 # A hexadecimal number's value, for any awk.
 hex='function hex(s,  i, v) { v = 0; s = tolower(s); for (i = 1; i <= length(s); i++) v = v * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1; return v }'
 vector_register='%([xyz]?mm[0-9]|k[0-7]([^0-9]|$))'
