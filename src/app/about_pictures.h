@@ -1,5 +1,6 @@
-// The About window's pictures: 24-bit Windows bitmap files (pictures/*.bmp), built into
-// the program.
+// The About window's pictures: 8-bit Windows bitmap files (pictures/*.bmp) in the 20
+// colours of a 256-colour display's palette, built into the program
+// (scripts/system-colour-pictures.sh makes them).
 #pragma once
 
 #include <cstddef>
