@@ -83,7 +83,8 @@ gate() {
         if (row ~ /^#/ || row ~ /^[ \t]*$/) continue
         split(row, e, " ")
         allowed[e[1]] = e[2]
-        reason[e[1]] = substr(row, index(row, e[3]))
+        sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]+/, "", row)
+        reason[e[1]] = row
       }
       current = 0
     }
