@@ -57,7 +57,7 @@ gate() {
     echo "$exe: import gate FAILED"
     return 1
   fi
-  echo "$exe: import gate passed; of Windows 95 as shipped it needs beyond itself:" \
+  echo "$exe: import gate passed; beyond what Windows 95 as shipped has, it needs:" \
     "$(imports "$exe" | awk '$1 == "msvcrt.dll" { n++ } END { print n ? "msvcrt.dll (" n " imports)" : "nothing" }')"
 }
 
