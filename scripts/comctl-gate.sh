@@ -59,23 +59,13 @@ self_test() {
   echo 'void f() { Send(TVM_GETITEMSTATE); }' >"$work/newer/a.cpp"
   printf '%s\n' 'TVM_EXPAND 4.00 -' 'TVE_EXPAND 4.00 -' 'TVM_GETITEMSTATE 5.80 -' >"$work/list.txt"
   list="$work/list.txt"
-  gate "$work/clean" >"$work/clean.log" || { cat "$work/clean.log"; echo "self-test: the clean use failed"; return 1; }
-  if gate "$work/unlisted" >"$work/unlisted.log" || ! grep -q 'TVM_GETITEMRECT  FAIL: not in' "$work/unlisted.log"; then
-    cat "$work/unlisted.log"
-    echo "self-test: the unlisted TVM_GETITEMRECT did not fail"
-    return 1
-  fi
-  if gate "$work/newer" >"$work/newer.log" || ! grep -q 'TVM_GETITEMSTATE  FAIL: needs comctl32 5.80' "$work/newer.log"; then
-    cat "$work/newer.log"
-    echo "self-test: TVM_GETITEMSTATE (5.80) without a fallback did not fail"
-    return 1
-  fi
+  gate_passes "$work/clean.log" "$work/clean" || return 1
+  gate_fails "$work/unlisted.log" 'TVM_GETITEMRECT  FAIL: not in' "$work/unlisted" || return 1
+  gate_fails "$work/newer.log" 'TVM_GETITEMSTATE  FAIL: needs comctl32 5.80' "$work/newer" || return 1
   echo "common-controls gate self-test: a listed use passes, an unlisted one and a 5.80 one without fallback fail"
 }
 
-if [ "${1:-}" = "--self-test" ]; then
-  self_test
-  exit
-fi
-[ $# -gt 0 ] || set -- "$root/src/ui/win32"
-gate "$@"
+# shellcheck source=gate-common.sh
+source "$root/scripts/gate-common.sh"
+[ "${1:-}" != "--self-test" ] || gate_main DIR --self-test
+gate "${@:-$root/src/ui/win32}"

@@ -74,28 +74,14 @@ self_test() {
     i686-w64-mingw32-g++-win32 -O2 -D_WIN32_WINNT=0x0400 -DWINVER=0x0400 -static -static-libgcc \
       -static-libstdc++ -o "$work/$name.exe" "$root/src/platform/win9x_forwarders.cpp" "$work/$name.cpp"
   done
-  gate "$work/clean.exe" >"$work/clean.log" || { cat "$work/clean.log"; echo "self-test: the clean program failed"; return 1; }
-  if gate "$work/planted.exe" >"$work/planted.log"; then
-    cat "$work/planted.log"
-    echo "self-test: the planted Unicode import passed"
+  gate_passes "$work/clean.log" "$work/clean.exe" || return 1
+  gate_fails "$work/planted.log" 'GetFileAttributesW  FAIL: a Unicode entry point' "$work/planted.exe" || return 1
+  gate_fails "$work/planted95.log" 'IsDebuggerPresent  FAIL: Windows 95 as shipped lacks it' "$work/planted95.exe" ||
     return 1
-  fi
-  grep -q 'GetFileAttributesW  FAIL: a Unicode entry point' "$work/planted.log" || { cat "$work/planted.log"; return 1; }
-  if gate "$work/planted95.exe" >"$work/planted95.log" ||
-    ! grep -q 'IsDebuggerPresent  FAIL: Windows 95 as shipped lacks it' "$work/planted95.log"; then
-    cat "$work/planted95.log"
-    echo "self-test: the planted IsDebuggerPresent, which Windows 95 lacks, did not fail as such"
-    return 1
-  fi
   echo "import gate self-test: a clean program passes, a planted GetFileAttributesW and a planted" \
     "IsDebuggerPresent (not in Windows 95) fail"
 }
 
-if [ "${1:-}" = "--self-test" ]; then
-  self_test
-  exit
-fi
-[ $# -gt 0 ] || { echo "usage: $0 EXE... | --self-test" >&2; exit 2; }
-status=0
-for exe in "$@"; do gate "$exe" || status=1; done
-exit $status
+# shellcheck source=gate-common.sh
+source "$root/scripts/gate-common.sh"
+gate_main EXE "$@"

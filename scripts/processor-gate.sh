@@ -165,21 +165,11 @@ self_test() {
     fi
   done
   "$objdump" -d "$work/planted.o" | grep -q cmov || { echo "self-test: GCC planted no cmov"; return 1; }
-  gate "$work/clean.exe" >"$work/clean.log" || { cat "$work/clean.log"; echo "self-test: the clean program failed"; return 1; }
-  if gate "$work/planted.exe" >"$work/planted.log"; then
-    cat "$work/planted.log"
-    echo "self-test: the planted cmov passed"
-    return 1
-  fi
-  grep -q '^  _pick: 1, the first at [0-9a-f]*: cmov' "$work/planted.log" || { cat "$work/planted.log"; return 1; }
+  gate_passes "$work/clean.log" "$work/clean.exe" || return 1
+  gate_fails "$work/planted.log" '^  _pick: 1, the first at [0-9a-f]*: cmov' "$work/planted.exe" || return 1
   echo "processor gate self-test: a clean program passes, a planted cmov in _pick fails"
 }
 
-if [ "${1:-}" = "--self-test" ]; then
-  self_test
-  exit
-fi
-[ $# -gt 0 ] || { echo "usage: $0 EXE... | --self-test" >&2; exit 2; }
-status=0
-for exe in "$@"; do gate "$exe" || status=1; done
-exit $status
+# shellcheck source=gate-common.sh
+source "$root/scripts/gate-common.sh"
+gate_main EXE "$@"
