@@ -33,12 +33,17 @@ hex='function hex(s,  i, v) { v = 0; s = tolower(s); for (i = 1; i <= length(s);
 vector_register='%([xyz]?mm[0-9]|k[0-7]([^0-9]|$))'
 
 gate() {
-  local exe="$1" vma size
+  local exe="$1" index vma size
   if ! "$objdump" -f "$exe" | grep -q 'file format pei-i386'; then
     echo "$exe: not a 32-bit Windows program"
     return 1
   fi
-  read -r vma size < <("$objdump" -h "$exe" | awk '$2 == ".text" { print $4, $3 }')
+  # The symbol table numbers sections from 1: .text must be the first, "sec  1".
+  read -r index vma size < <("$objdump" -h "$exe" | awk '$2 == ".text" { print $1, $4, $3 }')
+  if [ "${index:-}" != 0 ]; then
+    echo "$exe: .text is not the first section"
+    return 1
+  fi
   # "address kind name" for every symbol in .text, by address: f a function (a global
   # symbol, a static one of function type, or the section .text$NAME of a function that
   # has no other symbol left, named _NAME as its symbol would be), c the constructor
