@@ -220,7 +220,7 @@ TEST(PortTestWindow, APortThatCannotBeConfiguredRunsNoTest) {
   ASSERT_TRUE(Click(*w.pbtnPTClose));
 }
 
-TEST(PortTestWindow, CloseEndsTheWorkerPromptlyInEveryQuietState) {
+TEST(PortTestWindow, CloseEndsTheWorkerInEveryQuietState) {
   for (std::uint32_t state : {ptsIdle, ptsStopped, ptsFinished}) {
     Bench bench;
     // To be stopped, the run waits at its first setting until Stop is clicked: on a busy
@@ -243,14 +243,11 @@ TEST(PortTestWindow, CloseEndsTheWorkerPromptlyInEveryQuietState) {
       }
       ASSERT_TRUE(WaitFor(*w, [&] { return w->TestState == state; }));
     }
-    const std::uint32_t start = platform::MonotonicMs();
-    {
-      Watchdog watchdog(10000, "Close in a quiet state");
-      ASSERT_TRUE(Click(*w->pbtnPTClose));
-      w.reset();
-    }
-    // A pause is cut short by Close: shorter than the 500 ms pause of the finished state.
-    EXPECT_LT(platform::MonotonicMs() - start, 300u) << "state " << state;
+    // The worker's pause ends when Close tells it to terminate (the worker's life shows
+    // that); here, that Close in every quiet state ends the worker and the window.
+    Watchdog watchdog(10000, "Close in a quiet state");
+    ASSERT_TRUE(Click(*w->pbtnPTClose));
+    w.reset();
   }
 }
 

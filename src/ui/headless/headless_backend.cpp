@@ -69,6 +69,8 @@ class HeadlessBackend::HeadlessTimer : public TimerPeer {
   bool running_ = false;
   std::chrono::milliseconds interval_{0};
   Clock::time_point due_;
+  // A held timer's tick the test has delivered and the next round fires.
+  bool tickDelivered_ = false;
 };
 
 HeadlessBackend::HeadlessBackend() : windowThread_(platform::CurrentThreadId()) { SetCurrentBackend(this); }
@@ -115,14 +117,21 @@ Clock::time_point HeadlessBackend::FireTimers() {
   const std::vector<HeadlessTimer*> timers = timers_;
   for (HeadlessTimer* timer : timers) {
     if (std::find(timers_.begin(), timers_.end(), timer) == timers_.end() || !timer->running_) continue;
-    if (timer->due_ <= now) {
+    if (holdTimers_ ? timer->tickDelivered_ : timer->due_ <= now) {
+      timer->tickDelivered_ = false;
       timer->due_ = now + timer->interval_;
       timer->timer_.Tick();
     }
   }
   for (HeadlessTimer* timer : timers_)
-    if (timer->running_) next = std::min(next, timer->due_);
+    if (timer->running_ && !holdTimers_) next = std::min(next, timer->due_);
   return next;
+}
+
+void HeadlessBackend::Tick(Timer& timer) {
+  for (HeadlessTimer* peer : timers_)
+    if (&peer->timer_ == &timer && peer->running_) peer->tickDelivered_ = true;
+  ProcessEvents(0);
 }
 
 void HeadlessBackend::ProcessEvents(int waitMs) {

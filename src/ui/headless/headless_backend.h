@@ -1,6 +1,7 @@
 // A toolkit without a screen, for tests: every control's state is the neutral one, a
-// modal window runs the script a test gave for it, timers tick on the real clock and
-// workers' synchronous calls wait for the window thread as they would on a screen.
+// modal window runs the script a test gave for it, timers tick on the real clock (or when
+// the test says) and workers' synchronous calls wait for the window thread as they would
+// on a screen.
 #pragma once
 
 #include <chrono>
@@ -33,6 +34,12 @@ class HeadlessBackend : public Backend {
   void SetModalTimeLimit(std::chrono::milliseconds limit) { modalTimeLimit_ = limit; }
   // Windows the time limit had to close; a test expects none.
   const std::vector<std::string>& StuckWindows() const { return stuckWindows_; }
+  // Before the window is made: a running timer ticks only when Tick delivers its tick, so
+  // that a test steps a window's timer itself instead of racing the real clock.
+  void HoldTimers() { holdTimers_ = true; }
+  // Delivers one tick of a held timer in a round of events, as the clock would; a timer
+  // that is not running ignores it.
+  void Tick(Timer& timer);
 
   std::unique_ptr<WindowPeer> CreateWindowPeer(Window& window, Window* owner) override;
   std::unique_ptr<ControlPeer> CreateControlPeer(Control& control, ControlPeer* parent, WindowPeer& window) override;
@@ -65,6 +72,7 @@ class HeadlessBackend : public Backend {
   std::vector<std::string> stuckWindows_;
   std::chrono::milliseconds modalTimeLimit_{60000};
   bool quit_ = false;
+  bool holdTimers_ = false;
 };
 
 }  // namespace ui

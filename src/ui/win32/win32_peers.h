@@ -169,6 +169,8 @@ class Win32Timer : public TimerPeer {
   ~Win32Timer() override;
   void SetRunning(bool running, int intervalMs) override;
   void Tick() { timer_.Tick(); }
+  // The id its WM_TIMER carries.
+  UINT_PTR Id() const { return id_; }
 
  private:
   Win32Backend::Native& native_;

@@ -1,5 +1,6 @@
 #include "ui/win32/win32_test_backend.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -223,6 +224,43 @@ void Win32TestBackend::Quit() {
   Win32Backend::Quit();
   MSG msg;
   PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+}
+
+// A native timer that never asks the system for its ticks: its id still reaches it
+// through the call window, as a real tick would.
+class Win32TestBackend::HeldTimer : public Win32Timer {
+ public:
+  HeldTimer(Win32TestBackend& backend, Timer& timer)
+      : Win32Timer(backend.Shared(), timer), neutral(timer), backend_(backend) {
+    backend_.heldTimers_.push_back(this);
+  }
+  ~HeldTimer() override {
+    auto& held = backend_.heldTimers_;
+    held.erase(std::remove(held.begin(), held.end(), this), held.end());
+  }
+  void SetRunning(bool, int) override {}
+
+  Timer& neutral;
+
+ private:
+  Win32TestBackend& backend_;
+};
+
+std::unique_ptr<TimerPeer> Win32TestBackend::CreateTimerPeer(Timer& timer) {
+  if (!holdTimers_) return Win32Backend::CreateTimerPeer(timer);
+  return std::make_unique<HeldTimer>(*this, timer);
+}
+
+void Win32TestBackend::Tick(Timer& timer) {
+  for (HeldTimer* held : heldTimers_) {
+    if (&held->neutral != &timer) continue;
+    HWND callWindow = Shared().callWindow;
+    PostMessageA(callWindow, WM_TIMER, held->Id(), 0);
+    MSG msg;
+    do ProcessEvents(0);
+    while (PeekMessageA(&msg, callWindow, WM_TIMER, WM_TIMER, PM_NOREMOVE));
+    return;
+  }
 }
 
 bool Win32TestBackend::SaveScreenshot(const Window& window, const std::string& path) {

@@ -38,12 +38,23 @@ class Win32TestBackend : public Win32Backend {
   // Writes the window as the screen shows it, frame included, to a .bmp file.
   bool SaveScreenshot(const Window& window, const std::string& path);
 
+  // Before the window is made: a running timer ticks only when Tick delivers its tick, so
+  // that a test steps a window's timer itself instead of racing the real clock.
+  void HoldTimers() { holdTimers_ = true; }
+  // Posts one WM_TIMER of a held timer, as the system would, and returns once the loop
+  // has dispatched it; a timer that is not running ignores it.
+  void Tick(Timer& timer);
+  std::unique_ptr<TimerPeer> CreateTimerPeer(Timer& timer) override;
+
   void ModalLoop(Window& window, const bool& ended) override;
   // A test runs no main loop for the quit message to end: it goes at once, as Run takes it
   // when its loop ends, so that it closes no message box shown after it.
   void Quit() override;
 
  private:
+  class HeldTimer;
+  std::vector<HeldTimer*> heldTimers_;
+  bool holdTimers_ = false;
   std::multimap<std::string, std::function<void(Window&)>> scripts_;
   std::vector<std::string> modalWindows_;
   std::vector<std::string> stuckWindows_;
