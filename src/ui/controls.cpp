@@ -182,7 +182,15 @@ void TextBox::SetText(const std::string& text) {
 
 void TextBox::AddLine(const std::string& line) {
   const std::string added = Text().empty() ? line : "\r\n" + line;
-  StoreText(Text() + added);
+  std::string text = Text() + added;
+  if (text.size() > kMaxLogLength) {
+    // From the first line that starts where at most the kept length is left; a newest
+    // line longer than that keeps its end.
+    const std::size_t cut = text.size() - kKeptLogLength;
+    const std::size_t lineEnd = text.find("\r\n", cut >= 2 ? cut - 2 : 0);
+    text.erase(0, lineEnd == std::string::npos ? cut : lineEnd + 2);
+  }
+  StoreText(text);
   Peer()->AppendText(added, Text());
   if (OnChange) OnChange();
 }

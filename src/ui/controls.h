@@ -138,8 +138,15 @@ class TextBox : public Control {
   // Fires OnChange.
   void SetText(const std::string& text) override;
   // Appends line as a memo's new last line, after a CR LF unless the memo is empty.
+  // Past kMaxLogLength characters the oldest whole lines go, down to kKeptLogLength.
   // Fires OnChange.
   void AddLine(const std::string& line);
+
+  // A Windows 9x multi-line edit holds at most 64 KB, and a log that reached it would
+  // stop growing: kept below, with room for the edit's own use of that space.
+  static constexpr std::size_t kMaxLogLength = 60000;
+  // Dropping lines shows the whole text anew: done once in many lines, not at each one.
+  static constexpr std::size_t kKeptLogLength = 45000;
 
  private:
   bool readOnly_;

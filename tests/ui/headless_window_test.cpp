@@ -1,9 +1,10 @@
 // The window layer's own behaviour on the test toolkit (headless, or Win32 on Windows): a
 // worker's synchronous calls while its window waits, modal windows within modal windows,
-// and keys through a filter.
+// keys through a filter, and a memo's long log.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 
 #include "platform/thread.h"
 #include "support/ui_test_backend.h"
@@ -94,6 +95,31 @@ TEST(HeadlessWindow, TypedKeysPassTheFilterAndTheLengthLimit) {
   box.edtText->SetEnabled(false);
   EXPECT_FALSE(user::Type(box, "9"));
   EXPECT_EQ(box.edtText->Text(), "12.");
+}
+
+// A long run's log: the oldest whole lines go, the newest stay, under the most a
+// Windows 9x memo holds.
+TEST(HeadlessWindow, ALongLogKeepsItsNewestLinesUnderTheMemosCap) {
+  testsupport::UiBackend backend;
+  Window log({"frmLog", "Log", 300, 200, BorderStyle::kDialog, kSystemMenu, Position::kDesktopCenter},
+             {{"memoLog", ControlKind::kMemo, nullptr, Dock::kFill, {}, "", kReadOnly | kVerticalScrollBar}}, {},
+             nullptr);
+  log.Show();
+  Memo* memo = log.Get<Memo>("memoLog");
+  const auto line = [](int n) { return "COM5 9600,N,8,1 loop back " + std::to_string(n) + " ok"; };
+  int n = 0;
+  do {
+    memo->AddLine(line(++n));
+    ASSERT_LE(memo->Text().size(), TextBox::kMaxLogLength);
+  } while (memo->Text().rfind(line(1), 0) == 0);
+  // Whole lines from the first kept one to the newest, which stays.
+  const std::string text = memo->Text();
+  EXPECT_GE(text.size(), TextBox::kKeptLogLength - 100);
+  EXPECT_EQ(text.compare(0, 4, "COM5"), 0);
+  EXPECT_EQ(text.compare(text.size() - line(n).size(), std::string::npos, line(n)), 0);
+  memo->AddLine("after the cap");
+  EXPECT_EQ(memo->Text(), text + "\r\nafter the cap");
+  EXPECT_TRUE(user::Click(*memo));  // the screen shows the same text
 }
 
 }  // namespace

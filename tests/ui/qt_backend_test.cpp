@@ -207,6 +207,11 @@ class QtBackendTest : public QObject {
     QCOMPARE(memo->toPlainText(), QString("x\ny\nz"));
     Type(w, "!");
     QCOMPARE(w.memoLog->Text(), std::string("x\r\ny\r\nz!"));
+    // Past the cap of a log the oldest lines leave the screen too; its end stays in sight.
+    while (w.memoLog->Text().rfind("x\r\n", 0) == 0) w.memoLog->AddLine(std::string(98, '-'));
+    w.memoLog->AddLine("last");
+    QCOMPARE(memo->toPlainText(), QString::fromStdString(w.memoLog->Text()).replace("\r\n", "\n"));
+    QCOMPARE(memo->textCursor().position(), memo->toPlainText().size());
 
     ClickAt(NativeOf(*w.edtPassword));
     Type(w, "secret");

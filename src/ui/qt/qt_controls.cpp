@@ -223,12 +223,17 @@ class MemoPeer : public PeerOf<QPlainTextEdit> {
     const QSignalBlocker blocker(Native());
     Native()->setPlainText(shown_);
   }
-  // Typed at the end, where the cursor stays, so the memo shows its last line.
+  // Typed at the end, unless the oldest lines went to make room; the cursor stays at the
+  // end, so the memo shows its last line.
   void AppendText(const std::string& added, const std::string& whole) override {
-    shown_ = Lines(whole);
+    const QString tail = Lines(added);
+    const QString now = Lines(whole);
+    const bool grows = now.size() == shown_.size() + tail.size();
+    shown_ = now;
     const QSignalBlocker blocker(Native());
+    if (!grows) Native()->setPlainText(now);
     Native()->moveCursor(QTextCursor::End);
-    Native()->insertPlainText(Lines(added));
+    if (grows) Native()->insertPlainText(tail);
     Native()->ensureCursorVisible();
   }
   void SetReadOnly(bool readOnly) override { Native()->setReadOnly(readOnly); }

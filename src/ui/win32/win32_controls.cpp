@@ -423,12 +423,17 @@ void Win32Control::SetReadOnly(bool readOnly) {
 
 void Win32Control::AppendText(const std::string& added, const std::string& whole) {
   const Quietly quietly(native_);
-  // At the end, where the caret then stands, so the memo shows its new last line.
-  const LPARAM end = GetWindowTextLengthA(hwnd_);
-  SendMessageA(hwnd_, EM_SETSEL, static_cast<WPARAM>(end), end);
-  SendMessageA(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(added.c_str()));
+  // At the end, unless the memo's oldest lines went to make room.
+  const int shown = GetWindowTextLengthA(hwnd_);
+  if (static_cast<std::size_t>(shown) + added.size() == whole.size()) {
+    SendMessageA(hwnd_, EM_SETSEL, static_cast<WPARAM>(shown), shown);
+    SendMessageA(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(added.c_str()));
+  }
   // A memo at its limit took less than all: the whole text then, as it must show.
   if (static_cast<std::size_t>(GetWindowTextLengthA(hwnd_)) != whole.size()) SetWindowTextA(hwnd_, whole.c_str());
+  // The caret at the end, so the memo shows its new last line.
+  const LPARAM end = GetWindowTextLengthA(hwnd_);
+  SendMessageA(hwnd_, EM_SETSEL, static_cast<WPARAM>(end), end);
   SendMessageA(hwnd_, EM_SCROLLCARET, 0, 0);
 }
 
