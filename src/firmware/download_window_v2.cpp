@@ -1,11 +1,20 @@
 #include "firmware/download_window_v2.h"
 
+#include <cstring>
+
 #include "platform/directories.h"
+
+namespace {
+
+// This window's copy clip turns back at its 34th frame.
+constexpr int kClipStopFrame = 34;
+
+}  // namespace
 
 std::vector<ui::ControlRow<TfrmDownloadV2>> TfrmDownloadV2::Rows() {
   using ui::ControlKind;
   using ui::Dock;
-  return FirmwareRows<TfrmDownloadV2>(
+  std::vector<ui::ControlRow<TfrmDownloadV2>> rows = FirmwareRows<TfrmDownloadV2>(
       {
           {{"stxtDownloadFileName", ControlKind::kStaticText, "gbxDownloadFile", Dock::kNone, {16, 16, 0, 13}, "",
             ui::kAutoSize}},
@@ -13,6 +22,9 @@ std::vector<ui::ControlRow<TfrmDownloadV2>> TfrmDownloadV2::Rows() {
             ui::kAutoSize}},
       },
       23, {});
+  for (ui::ControlRow<TfrmDownloadV2>& row : rows)
+    if (std::strcmp(row.description.name, "anmtDownloadFile") == 0) row.description.stopFrame = kClipStopFrame;
+  return rows;
 }
 
 TfrmDownloadV2::TfrmDownloadV2(ui::Window* owner, std::uint32_t address, const std::string& portName,

@@ -77,6 +77,8 @@ struct ControlSpec {
   std::uint32_t style = 0;
   int maxLength = 0;  // edits, memos and editable combo boxes; 0: no limit
   FontSpec font{};
+  // An animation's last frame, counted from 1; 0: the clip's own last one.
+  int stopFrame = 0;
 };
 
 enum class BorderStyle { kSingle, kDialog };

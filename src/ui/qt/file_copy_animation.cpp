@@ -68,8 +68,12 @@ void FileCopyAnimation::SetActive(bool active) {
   update();
 }
 
+void FileCopyAnimation::SetStopFrame(int stopFrame) {
+  lastFrame_ = stopFrame > 0 && stopFrame <= kFrameCount ? stopFrame - 1 : kFrameCount - 1;
+}
+
 void FileCopyAnimation::NextFrame() {
-  frame_ = (frame_ + 1) % kFrameCount;
+  frame_ = frame_ < lastFrame_ ? frame_ + 1 : 0;
   update();
 }
 

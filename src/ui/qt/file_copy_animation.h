@@ -20,6 +20,11 @@ class FileCopyAnimation : public QWidget {
   void SetActive(bool active);
   bool Active() const { return timer_.isActive(); }
   int Frame() const { return frame_; }
+  // Where the clip turns back to frame 0: stopFrame counted from 1, as a layout gives
+  // it; 0, or a frame past the clip's end, plays the clip whole.
+  void SetStopFrame(int stopFrame);
+  // The last frame played, counted from 0.
+  int LastFrame() const { return lastFrame_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -29,6 +34,7 @@ class FileCopyAnimation : public QWidget {
 
   QTimer timer_;
   int frame_ = 0;
+  int lastFrame_ = kFrameCount - 1;
 };
 
 }  // namespace ui::qt

@@ -362,7 +362,9 @@ class ProgressBarPeer : public PeerOf<QProgressBar> {
 
 class AnimationPeer : public PeerOf<FileCopyAnimation> {
  public:
-  using PeerOf::PeerOf;
+  AnimationPeer(Control& control, QWidget* parent) : PeerOf(control, parent) {
+    Native()->SetStopFrame(control.Description().stopFrame);
+  }
   void SetText(const std::string&) override {}
   void SetActive(bool active) override { Native()->SetActive(active); }
 };

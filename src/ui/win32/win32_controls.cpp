@@ -444,10 +444,16 @@ void Win32Control::SetProgress(int minimum, int maximum, int position) {
 
 void Win32Control::SetActive(bool active) {
   if (!hasClip_) return;
-  if (active)
-    SendMessageA(hwnd_, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, -1));
-  else
+  if (!active) {
     SendMessageA(hwnd_, ACM_STOP, 0, 0);
+    return;
+  }
+  // The layout counts frames from 1, the control from 0. A control refuses a stop frame
+  // past its clip's end (Wine's clip has two frames): the clip plays whole then.
+  const int stopFrame = control_.Description().stopFrame;
+  if (stopFrame <= 0 ||
+      SendMessageA(hwnd_, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, stopFrame - 1)) == 0)
+    SendMessageA(hwnd_, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, -1));
 }
 
 void Win32Control::TreeInserted(TreeItem& item) {
