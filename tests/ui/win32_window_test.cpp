@@ -3,14 +3,40 @@
 // and a screenshot of it to look at.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/ui_test_backend.h"
 #include "ui/headless/user.h"
+#include "ui/win32/win32_peers.h"
 #include "ui/window.h"
 
 namespace ui {
 namespace {
+
+HWND HandleOf(const Control& control) { return static_cast<Win32Control*>(control.Peer())->Handle(); }
+
+// Controls watched: the tree answers its state query as the common controls before 5.80
+// (Windows 95's, Windows 98's 4.72) do, with 0; the clip's plays are noted with their
+// answers.
+std::map<HWND, WNDPROC> originals;
+int stateQueries = 0;
+std::vector<std::pair<LPARAM, LRESULT>> plays;
+LRESULT CALLBACK Watched(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == TVM_GETITEMSTATE) {
+    ++stateQueries;
+    return 0;
+  }
+  const LRESULT result = CallWindowProcA(originals[hwnd], hwnd, msg, wParam, lParam);
+  if (msg == ACM_PLAY) plays.emplace_back(lParam, result);
+  return result;
+}
+void Watch(const Control& control) {
+  originals[HandleOf(control)] = reinterpret_cast<WNDPROC>(
+      SetWindowLongA(HandleOf(control), GWL_WNDPROC, reinterpret_cast<LONG>(&Watched)));
+}
 
 class Note : public Window {
  public:
@@ -81,7 +107,7 @@ class Demo : public Window {
         {{"memoDemo", K::kMemo, "grpbxMemo", Dock::kFill, {}, "", kVerticalScrollBar, 255}, &Demo::OnMemoChange},
         {{"pnlButtons", K::kPanel, "pnlRoot", Dock::kFill, {}, ""}},
         {{"pnlClip", K::kPanel, "pnlButtons", Dock::kNone, {0, 8, 105, 60}, "", kBevelOuterLowered}},
-        {{"anmtDemo", K::kAnimation, "pnlClip", Dock::kFill, {}, ""}},
+        {{"anmtDemo", K::kAnimation, "pnlClip", Dock::kFill, {}, "", 0, 0, {}, 34}},
         {{"stxtState", K::kStaticText, "pnlButtons", Dock::kNone, {8, 80, 0, 0}, "Idle", kAutoSize}},
         {{"pbrDemo", K::kProgressBar, "pnlButtons", Dock::kNone, {8, 104, 89, 17}, "", kSmooth}},
         {{"stxtFixed", K::kStaticText, "pnlButtons", Dock::kNone, {8, 130, 89, 40}, "Fixedsys", 0, 0,
@@ -212,6 +238,35 @@ TEST(Win32Window, EveryControlShowsWhatItsWindowHoldsThroughAUsersSession) {
   EXPECT_EQ(demo.addressChanges, 12);  // eleven typed keys and the choice of 10.0.0.7
   backend.CheckScreen(demo);
   EXPECT_TRUE(backend.ScreenFaults().empty());
+}
+
+TEST(Win32Window, TheTreesExpansionAndTheClipsFramesAsWindows98sCommonControlsShowThem) {
+  testsupport::UiBackend backend;
+  Demo demo;
+  demo.Show();
+  Watch(*demo.tvwDemo);
+  Watch(*demo.anmtDemo);
+  TreeItem* unused = user::FindItem(*demo.tvwDemo, "Unused Ports");
+  ASSERT_TRUE(user::Choose(*demo.tvwDemo, *unused));
+  ASSERT_FALSE(unused->Expanded());
+  // Right opens the selected item, Left closes it, as clicks on its button do.
+  SendMessageA(HandleOf(*demo.tvwDemo), WM_KEYDOWN, VK_RIGHT, 1);
+  EXPECT_TRUE(unused->Expanded());
+  SendMessageA(HandleOf(*demo.tvwDemo), WM_KEYDOWN, VK_LEFT, 1);
+  EXPECT_FALSE(unused->Expanded());
+  EXPECT_EQ(stateQueries, 0);
+
+  // The layout's frames 1 to 34; a clip shorter than that (Wine's has two frames)
+  // refuses them and plays whole.
+  ASSERT_TRUE(user::Click(*demo.Get<Button>("pbtnStart")));
+  ASSERT_FALSE(plays.empty());
+  EXPECT_EQ(plays[0].first, MAKELONG(0, 33));
+  if (plays[0].second == 0) {
+    ASSERT_EQ(plays.size(), 2u);
+    EXPECT_EQ(plays[1].first, MAKELONG(0, -1));
+    EXPECT_NE(plays[1].second, 0);
+  }
+  backend.CheckScreen(demo);
 }
 
 TEST(Win32Window, AModalWindowGivesItsOwnerTheKeyboardBack) {

@@ -182,7 +182,7 @@ HFONT Win32Backend::Native::Font(const FontSpec& description, const FontSpec& wi
   if (found != fonts.end()) return found->second;
   // A negative height asks for the characters' height in pixels, as the layouts give it.
   HFONT font = CreateFontA(-wanted.pixelHeight, 0, 0, 0, wanted.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                           ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                            DEFAULT_PITCH | FF_DONTCARE, wanted.face);
   fonts.emplace(key, font);
   return font;

@@ -166,9 +166,6 @@ Win32Control::Win32Control(Win32Backend::Native& native, Control& control, HWND 
     case ControlKind::kStatusBar:
       SendMessageA(hwnd_, SB_SIMPLE, TRUE, 0);
       break;
-    case ControlKind::kProgressBar:
-      SendMessageA(hwnd_, PBM_SETRANGE32, 0, 100);
-      break;
     case ControlKind::kAnimation:
       // Without the clip (a system without it), the control stays empty.
       hasClip_ = native.shell32 != nullptr &&
@@ -264,9 +261,11 @@ void Win32Control::Notify(const NMHDR& header) {
   if (header.code == TVN_SELCHANGEDA) {
     tree.UserSelect(item);
   } else if (header.code == TVN_ITEMEXPANDEDA && item != nullptr) {
-    const LRESULT state = SendMessageA(hwnd_, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(change.itemNew.hItem),
-                                       TVIS_EXPANDED);
-    tree.UserExpand(*item, (state & TVIS_EXPANDED) != 0);
+    // From the notification itself: the tree's state query needs common controls 5.80,
+    // and the 4.72 of Windows 98 and of Windows 95 with its update answers 0 to it. A
+    // toggle names no direction; the item's new state then tells it.
+    const UINT action = change.action & TVE_TOGGLE;
+    tree.UserExpand(*item, action == TVE_TOGGLE ? (change.itemNew.state & TVIS_EXPANDED) != 0 : action == TVE_EXPAND);
   }
 }
 
@@ -438,7 +437,12 @@ void Win32Control::AppendText(const std::string& added, const std::string& whole
 }
 
 void Win32Control::SetProgress(int minimum, int maximum, int position) {
-  SendMessageA(hwnd_, PBM_SETRANGE32, static_cast<WPARAM>(minimum), maximum);
+  // The 16-bit range is the one Windows 95's common controls (4.00) know; the 32-bit one
+  // came with 4.70, for the ranges that need it.
+  if (minimum >= 0 && maximum <= 0xFFFF)
+    SendMessageA(hwnd_, PBM_SETRANGE, 0, MAKELPARAM(minimum, maximum));
+  else
+    SendMessageA(hwnd_, PBM_SETRANGE32, static_cast<WPARAM>(minimum), maximum);
   SendMessageA(hwnd_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
