@@ -24,7 +24,7 @@ std::vector<ui::ControlRow<TfrmAbout>> TfrmAbout::Rows() {
 
 TfrmAbout::TfrmAbout(ui::Window* owner)
     : ui::Window({"frmAbout", "About COMPort Mapping Utility", 333, 220, ui::BorderStyle::kDialog, ui::kSystemMenu,
-                  ui::Position::kOwnerCenter},
+                  ui::Position::kOwnerCenter, ui::kWindowFont, "pbtnAboutOK", "pbtnAboutOK"},
                  Specs(Rows()), {}, owner),
       pnlAboutBmp(Get<ui::Panel>("pnlAboutBmp")),
       imgAboutBmp(Get<ui::Picture>("imgAboutBmp")),

@@ -24,7 +24,7 @@ std::vector<ui::ControlRow<TfrmDownload>> TfrmDownload::Rows() {
 TfrmDownload::TfrmDownload(ui::Window* owner, const std::string& portName, std::uint32_t modelCode,
                            platform::SerialPorts& serial, platform::Desktop& desktop, DownloadTiming timing)
     : TfrmFirmwareWindow({"frmDownload", "Download Firmware", 463, 195, ui::BorderStyle::kDialog, 0,
-                          ui::Position::kOwnerCenter},
+                          ui::Position::kOwnerCenter, ui::kWindowFont, nullptr, "pbtnDLClose"},
                          Specs(Rows()), owner),
       pbtnDLReboot(Get<ui::Button>("pbtnDLReboot")),
       PortName(portName),

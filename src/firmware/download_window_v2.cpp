@@ -31,7 +31,7 @@ TfrmDownloadV2::TfrmDownloadV2(ui::Window* owner, std::uint32_t address, const s
                                std::uint32_t modelCode, platform::Network& network, platform::Desktop& desktop,
                                NetworkTimings timings)
     : TfrmFirmwareWindow({"frmDownloadV2", "Download Firmware", 463, 195, ui::BorderStyle::kDialog, ui::kSystemMenu,
-                          ui::Position::kDesktopCenter},
+                          ui::Position::kDesktopCenter, ui::kWindowFont, nullptr, "pbtnDLClose"},
                          Specs(Rows()), owner),
       stxtDwonloadFileName(Get<ui::StaticText>("stxtDwonloadFileName")),
       DeviceAddress(address),

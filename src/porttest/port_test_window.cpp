@@ -7,10 +7,11 @@
 
 namespace {
 
-// Minimize only, no system menu: the window has no close box. The construction puts the
-// port's name before the caption.
+// Minimize only, no system menu: the window has no close box, and Escape presses Close.
+// No default button: Enter presses only the focused one. The construction puts the port's
+// name before the caption.
 const ui::WindowSpec kFrame{"frmPortTest", "Port Test", 592, 388, ui::BorderStyle::kDialog, ui::kMinimize,
-                            ui::Position::kOwnerCenter};
+                            ui::Position::kOwnerCenter, ui::kWindowFont, nullptr, "pbtnPTClose"};
 
 constexpr ui::FontSpec kFixedsys{"Fixedsys", 13, false};
 

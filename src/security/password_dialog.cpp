@@ -33,7 +33,7 @@ std::vector<ui::ControlRow<TfrmPassword>> TfrmPassword::Rows() {
 
 TfrmPassword::TfrmPassword(ui::Window* owner, PortSecurity& port)
     : ui::Window({"frmPassword", "Security Password", 306, 110, ui::BorderStyle::kDialog, 0,
-                  ui::Position::kOwnerCenter},
+                  ui::Position::kOwnerCenter, ui::kWindowFont, "btnApplyOK", "btnCancel"},
                  Specs(Rows()), {}, owner),
       btnApplyOK(Get<ui::Button>("btnApplyOK")),
       btnCancel(Get<ui::Button>("btnCancel")),
@@ -46,7 +46,8 @@ TfrmPassword::TfrmPassword(ui::Window* owner, PortSecurity& port)
       edtReconfirmPassword(Get<ui::Edit>("edtReconfirmPassword")),
       port_(port) {
   Bind(*this, Rows());
-  // No border icons: only the two buttons end the dialog, Escape does not.
+  // No border icons: only the two buttons end the dialog (Enter presses Apply, Escape
+  // Cancel).
   OnCloseQuery = [] { return false; };
   OnShow = [this] { FormPaint(); };
   frmPassword = this;

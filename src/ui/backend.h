@@ -61,11 +61,17 @@ class WindowPeer {
   virtual void Place() = 0;
   virtual void Show() = 0;
   virtual void Hide() = 0;
-  // Shows the window modally: its owner is disabled and the call returns when EndModal
-  // has been called.
+  // Shows the window and runs the toolkit's modal loop until EndModal has been called;
+  // the window stays up. The owner is already disabled.
   virtual void RunModal() = 0;
   virtual void EndModal() = 0;
   virtual void Repaint() = 0;
+  // Makes the shown window the active one, where the toolkit does not on its own when a
+  // modal window it owns goes.
+  virtual void Activate() {}
+  // Once the controls are made: their tab order and the default button, where the
+  // toolkit walks the focus or draws the default button itself.
+  virtual void SetDialogKeys(const std::vector<Control*>& /*tabOrder*/, Control* /*defaultButton*/) {}
 };
 
 class TimerPeer {

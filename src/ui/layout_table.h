@@ -100,6 +100,10 @@ struct WindowSpec {
   std::uint32_t icons;
   Position position;
   FontSpec font = kWindowFont;
+  // The buttons Enter and Escape press where the focused control does not keep the key
+  // (by name; null: none). Tab walks the table's rows in their order.
+  const char* defaultButton = nullptr;
+  const char* cancelButton = nullptr;
 };
 
 // Keys the windows name.

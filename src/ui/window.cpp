@@ -1,5 +1,7 @@
 #include "ui/window.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "ui/layout.h"
@@ -26,6 +28,7 @@ Window::Window(const WindowSpec& description, std::vector<ControlSpec> table, st
     control.AttachPeer(backend.CreateControlPeer(control, parent != nullptr ? parent->Peer() : nullptr, *peer_));
   }
   Relayout();
+  peer_->SetDialogKeys(TabOrder(), DefaultButton());
 }
 
 Window::~Window() {
@@ -113,9 +116,21 @@ int Window::ShowModal() {
   peer_->Place();
   if (OnShow) OnShow();
   visible_ = true;
+  // The owner takes no input while this window is up.
+  const bool ownerEnabled = owner_ != nullptr && owner_->Enabled();
+  if (ownerEnabled) owner_->SetEnabled(false);
   peer_->RunModal();
+  // Enabled before this window goes, the owner takes the activation back rather than
+  // another program's window.
+  if (ownerEnabled) owner_->SetEnabled(true);
+  peer_->Hide();
   modal_ = false;
   visible_ = false;
+  if (ownerEnabled && owner_->Visible()) {
+    owner_->peer_->Activate();
+    // A disabled window loses its focus: the owner gets it back where it was.
+    if (owner_->focused_ != nullptr && owner_->focused_->Usable()) owner_->focused_->SetFocus();
+  }
   return modalResult_;
 }
 
@@ -132,6 +147,132 @@ void Window::Close(int result) {
 
 void Window::UserClose() {
   if (!OnCloseQuery || OnCloseQuery()) Close();
+}
+
+namespace {
+
+bool TakesFocus(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kButton:
+    case ControlKind::kCheckBox:
+    case ControlKind::kDropDownList:
+    case ControlKind::kComboBox:
+    case ControlKind::kMemo:
+    case ControlKind::kEdit:
+    case ControlKind::kTree:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool Pressable(const Control* control) {
+  return control != nullptr && (control->Kind() == ControlKind::kButton || control->Kind() == ControlKind::kCheckBox);
+}
+
+// The underlined letter of a caption, or 0: the character after a single "&".
+char UnderlinedLetter(const std::string& caption) {
+  for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+    if (caption[i] != '&') continue;
+    if (caption[i + 1] != '&') return caption[i + 1];
+    ++i;
+  }
+  return 0;
+}
+
+char Lower(char letter) { return static_cast<char>(std::tolower(static_cast<unsigned char>(letter))); }
+
+}  // namespace
+
+std::vector<Control*> Window::TabOrder() const {
+  std::vector<Control*> order;
+  // Depth first: a container's controls follow it, before its next sibling.
+  std::function<void(const Control*)> walk = [&](const Control* parent) {
+    for (const auto& control : controls_) {
+      if (control->Parent() != parent) continue;
+      if (TakesFocus(control->Kind())) order.push_back(control.get());
+      walk(control.get());
+    }
+  };
+  walk(nullptr);
+  return order;
+}
+
+Control* Window::DefaultButton() const { return spec_.defaultButton != nullptr ? Find(spec_.defaultButton) : nullptr; }
+
+Control* Window::CancelButton() const { return spec_.cancelButton != nullptr ? Find(spec_.cancelButton) : nullptr; }
+
+bool Window::KeepsKey(const Control& control, DialogKey key) {
+  switch (key) {
+    case DialogKey::kEnter:
+      return control.Kind() == ControlKind::kMemo || static_cast<bool>(control.OnKeyPress);
+    case DialogKey::kNextInGroup:
+    case DialogKey::kPreviousInGroup:
+      return TakesFocus(control.Kind()) && !Pressable(&control);
+    default:
+      return false;
+  }
+}
+
+Control* Window::Step(const std::vector<Control*>& order, const Control* from, bool backward) {
+  const auto at = std::find(order.begin(), order.end(), from);
+  const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(order.size());
+  // Without a focus among them, the walk starts at the first (or the last).
+  std::ptrdiff_t index = at != order.end() ? at - order.begin() : backward ? count : -1;
+  for (std::ptrdiff_t i = 0; i < count; ++i) {
+    index = (index + (backward ? count - 1 : 1)) % count;
+    if (order[static_cast<std::size_t>(index)]->Usable()) return order[static_cast<std::size_t>(index)];
+  }
+  return nullptr;
+}
+
+bool Window::UserDialogKey(DialogKey key) {
+  if (!enabled_) return false;
+  Control* focused = focused_ != nullptr && focused_->Usable() ? focused_ : nullptr;
+  if (focused != nullptr && KeepsKey(*focused, key)) return false;
+  Control* target = nullptr;
+  switch (key) {
+    case DialogKey::kTab:
+    case DialogKey::kShiftTab:
+      target = Step(TabOrder(), focused, key == DialogKey::kShiftTab);
+      if (target == nullptr || target == focused) return false;
+      target->SetFocus();
+      return true;
+    case DialogKey::kNextInGroup:
+    case DialogKey::kPreviousInGroup: {
+      if (focused == nullptr) return false;
+      std::vector<Control*> group = TabOrder();
+      group.erase(std::remove_if(group.begin(), group.end(),
+                                 [focused](const Control* c) { return c->Parent() != focused->Parent(); }),
+                  group.end());
+      target = Step(group, focused, key == DialogKey::kPreviousInGroup);
+      if (target == nullptr || target == focused) return false;
+      target->SetFocus();
+      return true;
+    }
+    case DialogKey::kEnter:
+      // A check box takes Space; Enter on it is the window's.
+      target = focused != nullptr && focused->Kind() == ControlKind::kButton ? focused : DefaultButton();
+      break;
+    case DialogKey::kEscape:
+      target = CancelButton();
+      break;
+  }
+  if (target == nullptr || !target->Usable()) return false;
+  target->UserClick();
+  return true;
+}
+
+bool Window::UserMnemonic(char letter) {
+  if (!enabled_ || letter == 0) return false;
+  for (const auto& control : controls_) {
+    if (!Pressable(control.get()) || !control->Usable() || Lower(UnderlinedLetter(control->Text())) != Lower(letter))
+      continue;
+    control->SetFocus();
+    control->UserClick();
+    return true;
+  }
+  return false;
 }
 
 void Window::Synchronize(const std::function<void()>& call) { CurrentBackend().RunOnWindowThread(call); }

@@ -29,6 +29,10 @@ struct MenuRow {
   void (W::*click)() = nullptr;
 };
 
+// The keys a window answers itself where the focused control does not keep them. The
+// arrow keys move inside a group: the controls of one panel or group box.
+enum class DialogKey { kTab, kShiftTab, kEnter, kEscape, kNextInGroup, kPreviousInGroup };
+
 class Window {
  public:
   Window(const WindowSpec& description, std::vector<ControlSpec> table, std::vector<MenuSpec> menu, Window* owner);
@@ -69,6 +73,23 @@ class Window {
   MenuItem* FindMenu(const char* name) const;
   Control* Focused() const { return focused_; }
 
+  // The controls that take the focus from the keyboard (buttons, check boxes, lists,
+  // texts, trees), in tab order: the table's rows, each container's in turn, as a toolkit
+  // that walks its windows' children nests them. Hidden or disabled ones included.
+  std::vector<Control*> TabOrder() const;
+  Control* DefaultButton() const;
+  Control* CancelButton() const;
+  // Whether control keeps key for itself: a memo its Enter, a control with a key filter
+  // its Enter, a list, text or tree its arrow keys.
+  static bool KeepsKey(const Control& control, DialogKey key);
+  // What a dialog key does: Tab and Shift+Tab move the focus in tab order, Enter presses
+  // the focused button or else the default button, Escape the cancel button, the arrows
+  // move within the focused control's group. False when the key did nothing.
+  bool UserDialogKey(DialogKey key);
+  // Alt with a letter: focuses and presses the button or check box whose caption
+  // underlines it ("&" before it). False when none does.
+  bool UserMnemonic(char letter);
+
   // Lays the controls out again, as a shown or hidden docked control asks.
   void Relayout();
 
@@ -100,6 +121,9 @@ class Window {
  private:
   friend class Control;
   std::unique_ptr<Control> NewControl(const ControlSpec& description, Control* parent);
+  // The next usable control of order after from (before it when backward), round the end;
+  // null when none is usable.
+  static Control* Step(const std::vector<Control*>& order, const Control* from, bool backward);
 
   const WindowSpec spec_;
   const std::vector<ControlSpec> table_;

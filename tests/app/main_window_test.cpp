@@ -289,6 +289,16 @@ TEST_F(MainWindow, PendingEditsSurviveMovingAwayAndBack) {
   EXPECT_EQ(w.cbxServerPort->ItemIndex(), 1);
 }
 
+TEST_F(MainWindow, EscapeClosesTheAboutWindow) {
+  TfrmPortMapper7370& w = s.Start();
+  w.Show();
+  backend.WhenModal("frmAbout", [](ui::Window& about) { EXPECT_TRUE(ui::user::Press(about, ui::DialogKey::kEscape)); });
+  ASSERT_TRUE(Click(*w.FindMenu("mniHelpAbout")));
+  EXPECT_TRUE(backend.StuckWindows().empty());
+  EXPECT_EQ(frmAbout, nullptr);
+  EXPECT_TRUE(w.Enabled());
+}
+
 TEST_F(MainWindow, AboutWindowLayout) {
   TfrmPortMapper7370& w = s.Start();
   w.Show();

@@ -155,6 +155,32 @@ TEST(PortTestWindow, ACompleteRunThroughEveryState) {
   EXPECT_TRUE(bench.desktop.boxes.empty());
 }
 
+// Tab walks memo, Close, Stop, Start, passing the disabled Stop; Escape presses Close, also
+// from the memo, which keeps neither key.
+TEST(PortTestWindow, TheKeyboardWalksTheButtonsAndEscapeCloses) {
+  Bench bench;
+  bench.backend.WhenModal("frmPortTest", [](ui::Window& window) {
+    auto& w = static_cast<TfrmPortTest&>(window);
+    EXPECT_EQ(w.TabOrder(), (std::vector<ui::Control*>{w.memoPTPrompt, w.pbtnPTClose, w.pbtnPTStop, w.pbtnPTStart}));
+    ASSERT_TRUE(Buttons(w, true, false, true));
+    for (const ui::Control* next : {static_cast<ui::Control*>(w.memoPTPrompt), w.pbtnPTClose, w.pbtnPTStart,
+                                    static_cast<ui::Control*>(w.memoPTPrompt)}) {
+      ASSERT_TRUE(ui::user::Press(w, ui::DialogKey::kTab));
+      EXPECT_TRUE(next->Focused()) << next->Name();
+    }
+    for (const ui::Control* previous : {w.pbtnPTStart, w.pbtnPTClose}) {
+      ASSERT_TRUE(ui::user::Press(w, ui::DialogKey::kShiftTab));
+      EXPECT_TRUE(previous->Focused()) << previous->Name();
+    }
+    ASSERT_TRUE(ui::user::Press(w, ui::DialogKey::kShiftTab));
+    ASSERT_TRUE(w.memoPTPrompt->Focused());
+    EXPECT_TRUE(ui::user::Press(w, ui::DialogKey::kEscape));
+  });
+  RunPortTest(nullptr, "COM5", bench.ports, bench.desktop);
+  EXPECT_EQ(bench.backend.ModalWindows(), (std::vector<std::string>{"frmPortTest"}));
+  EXPECT_TRUE(bench.backend.StuckWindows().empty());
+}
+
 TEST(PortTestWindow, StopAsTheRunFinishesLeavesItFinished) {
   Bench bench;
   // The last setting waits until Stop has been clicked.

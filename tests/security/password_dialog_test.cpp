@@ -38,10 +38,9 @@ TEST(PasswordDialog, BothStepsAsDrawn) {
       EXPECT_TRUE(edit->Description().style & ui::kPasswordChar);
       EXPECT_EQ(edit->MaxLength(), 250);
     }
-    // Neither a close box nor Escape ends it.
     EXPECT_FALSE(ui::user::CloseBox(dialog));
     // The input edit has the focus from the start.
-    EXPECT_TRUE(ui::user::Type(dialog, "secret\x1b"));
+    EXPECT_TRUE(ui::user::Type(dialog, "secret"));
     EXPECT_EQ(dialog.edtInputPassword->Text(), "secret");
     testsupport::Photograph(dialog, "password-dialog-input");
     EXPECT_TRUE(dialog.Modal());
@@ -105,6 +104,35 @@ TEST(PasswordDialog, TheLongestPasswordFitsWithItsSuffix) {
   }));
   EXPECT_EQ(port.pwdResult, 1u);
   EXPECT_EQ(std::string(port.pinText), std::string(250, 'p'));
+}
+
+// Enter presses Apply from either edit, Escape Cancel, Alt+A Apply; Tab goes Apply,
+// Cancel, then the edit of the step shown.
+TEST(PasswordDialog, TheKeyboardAppliesAndCancels) {
+  PortSecurity port;
+  EXPECT_TRUE(Show(port, [](TfrmPassword& dialog) {
+    EXPECT_TRUE(ui::user::Type(dialog, "secret\r"));
+    EXPECT_EQ(dialog.Step, 1);
+    EXPECT_TRUE(dialog.edtReconfirmPassword->Focused());
+    for (const ui::Control* next : {static_cast<ui::Control*>(dialog.btnApplyOK), dialog.btnCancel,
+                                    static_cast<ui::Control*>(dialog.edtReconfirmPassword)}) {
+      EXPECT_TRUE(ui::user::Press(dialog, ui::DialogKey::kTab));
+      EXPECT_TRUE(next->Focused()) << next->Name();
+    }
+    EXPECT_TRUE(ui::user::Type(dialog, "secret\r"));
+  }));
+  EXPECT_EQ(port.pwdResult, 1u);
+  EXPECT_STREQ(port.pinText, "secret");
+
+  port.pwdResult = 0;
+  EXPECT_TRUE(Show(port, [](TfrmPassword& dialog) {
+    EXPECT_TRUE(ui::user::PressAlt(dialog, 'a'));
+    EXPECT_EQ(dialog.Step, 1);
+    EXPECT_TRUE(ui::user::Type(dialog, "other"));
+    EXPECT_TRUE(ui::user::Press(dialog, ui::DialogKey::kEscape));
+  }));
+  EXPECT_EQ(port.pwdResult, 2u);
+  EXPECT_STREQ(port.pinText, "secret");
 }
 
 TEST(PasswordDialog, CancelEndsEitherStep) {

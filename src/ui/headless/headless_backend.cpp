@@ -26,26 +26,21 @@ class HeadlessControl : public ControlPeer {
 
 class HeadlessBackend::HeadlessWindow : public WindowPeer {
  public:
-  HeadlessWindow(HeadlessBackend& backend, Window& window, Window* owner)
-      : backend_(backend), window_(window), owner_(owner) {}
+  HeadlessWindow(HeadlessBackend& backend, Window& window) : backend_(backend), window_(window) {}
   void SetCaption(const std::string&) override {}
   void SetEnabled(bool) override {}
   void Place() override {}
   void Show() override {}
   void Hide() override {}
   void RunModal() override {
-    const bool ownerEnabled = owner_ != nullptr && owner_->Enabled();
-    if (ownerEnabled) owner_->SetEnabled(false);
     ended_ = false;
     backend_.RunModal(*this);
-    if (ownerEnabled) owner_->SetEnabled(true);
   }
   void EndModal() override { ended_ = true; }
   void Repaint() override {}
 
   HeadlessBackend& backend_;
   Window& window_;
-  Window* const owner_;
   bool ended_ = false;
 };
 
@@ -81,8 +76,8 @@ void HeadlessBackend::WhenModal(const std::string& name, std::function<void(Wind
   scripts_.emplace(name, std::move(script));
 }
 
-std::unique_ptr<WindowPeer> HeadlessBackend::CreateWindowPeer(Window& window, Window* owner) {
-  return std::make_unique<HeadlessWindow>(*this, window, owner);
+std::unique_ptr<WindowPeer> HeadlessBackend::CreateWindowPeer(Window& window, Window*) {
+  return std::make_unique<HeadlessWindow>(*this, window);
 }
 
 std::unique_ptr<ControlPeer> HeadlessBackend::CreateControlPeer(Control&, ControlPeer*, WindowPeer&) {

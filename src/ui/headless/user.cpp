@@ -76,14 +76,34 @@ bool Type(Window& window, const std::string& keys) {
   for (char key : keys) {
     Control* control = window.Focused();
     if (control == nullptr || !control->Usable()) return Refuse("type without a usable focus in", window.Name());
+    // The window takes Enter before it becomes a character, as a dialog manager does.
+    if (key == '\r' && !Window::KeepsKey(*control, DialogKey::kEnter)) {
+      window.UserDialogKey(DialogKey::kEnter);
+      continue;
+    }
     if (!control->UserKeyPress(key)) continue;
     if (TakesText(*control)) {
       TypeInto(*control, key);
-    } else if ((control->Kind() == ControlKind::kButton && (key == ' ' || key == '\r')) ||
-               (control->Kind() == ControlKind::kCheckBox && key == ' ')) {
+    } else if ((control->Kind() == ControlKind::kButton || control->Kind() == ControlKind::kCheckBox) && key == ' ') {
       control->UserClick();
     }
   }
+  return true;
+}
+
+bool Press(Window& window, DialogKey key) {
+  if (!window.Enabled()) return Refuse("press a key in the disabled window", window.Name());
+  // Without a focused control the window itself has the keyboard.
+  Control* control = window.Focused();
+  if (control != nullptr && control->Usable() && key == DialogKey::kEnter && Window::KeepsKey(*control, key))
+    return Type(window, "\r");
+  if (!window.UserDialogKey(key)) return Refuse("see the key do anything in", window.Name());
+  return true;
+}
+
+bool PressAlt(Window& window, char letter) {
+  if (!window.Enabled()) return Refuse("press a key in the disabled window", window.Name());
+  if (!window.UserMnemonic(letter)) return Refuse("find the underlined letter in", window.Name());
   return true;
 }
 
