@@ -216,6 +216,37 @@ class QtWindowsTest : public QObject {
     Shot(w, "main-window-security-panel.png");
   }
 
+  // Tab walks the password dialog's order (Apply, Cancel, the edit shown), Enter presses
+  // Apply from an edit, Escape Cancel; Escape closes the About window.
+  void DialogKeysFollowTheTabOrder() {
+    ui::QtBackend backend;
+    Session s;
+    TfrmPortMapper7370& w = s.Start();
+    QVERIFY(Activate(w));
+    PortSecurity port;
+    TfrmPassword dialog(&w, port);
+    Type(dialog, "secret");
+    Press(dialog, Qt::Key_Return);
+    QCOMPARE(dialog.Step, 1);
+    QCOMPARE(dialog.Focused(), dialog.edtReconfirmPassword);
+    Press(dialog, Qt::Key_Tab);
+    QCOMPARE(dialog.Focused(), dialog.btnApplyOK);
+    Press(dialog, Qt::Key_Tab);
+    QCOMPARE(dialog.Focused(), dialog.btnCancel);
+    Press(dialog, Qt::Key_Tab);
+    QCOMPARE(dialog.Focused(), dialog.edtReconfirmPassword);
+    Press(dialog, Qt::Key_Backtab);
+    QCOMPARE(dialog.Focused(), dialog.btnCancel);
+    Press(dialog, Qt::Key_Escape);
+    QCOMPARE(port.pwdResult, 2u);
+    QVERIFY(!NativeOf(dialog)->isVisible());
+
+    TfrmAbout about(&w);
+    QVERIFY(Activate(about));
+    Press(about, Qt::Key_Escape);
+    QVERIFY(!NativeOf(about)->isVisible());
+  }
+
   void PicturesOfTheAboutAndPasswordWindows() {
     ui::QtBackend backend;
     Session s;

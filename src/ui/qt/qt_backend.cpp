@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QPlainTextEdit>
 #include <QStyleFactory>
 #include <QThread>
 #include <QTimer>
@@ -58,7 +59,10 @@ std::unique_ptr<WindowPeer> QtBackend::CreateWindowPeer(Window& window, Window* 
 std::unique_ptr<ControlPeer> QtBackend::CreateControlPeer(Control& control, ControlPeer* parent, WindowPeer& window) {
   QWidget* parentWidget = parent != nullptr ? static_cast<qt::QtControl*>(parent)->Widget()
                                             : static_cast<qt::QtWindow&>(window).Client();
-  return qt::NewControlPeer(control, parentWidget);
+  std::unique_ptr<qt::QtControl> peer = qt::NewControlPeer(control, parentWidget);
+  // A memo keeps Enter, not Tab: Tab walks the window's tab order.
+  if (auto* memo = qobject_cast<QPlainTextEdit*>(peer->Widget())) memo->setTabChangesFocus(true);
+  return peer;
 }
 
 std::unique_ptr<TimerPeer> QtBackend::CreateTimerPeer(Timer& timer) { return std::make_unique<QtTimer>(timer); }

@@ -36,6 +36,8 @@ class QtWindow : public WindowPeer {
   void RunModal() override;
   void EndModal() override;
   void Repaint() override;
+  void Activate() override;
+  void SetDialogKeys(const std::vector<Control*>& tabOrder, Control* defaultButton) override;
 
   // The menu bar above the client area.
   void CreateMenu(const std::vector<MenuItem*>& items);

@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QWindow>
 #include <cstring>
@@ -26,6 +28,7 @@ Qt::WindowFlags FlagsOf(const WindowSpec& description) {
 }
 
 // The close box and Alt+F4 ask the window; only a window with a system menu has them.
+// Enter and Escape that no control took are the window's.
 class TopLevel : public QWidget {
  public:
   explicit TopLevel(Window& window) : QWidget(nullptr, FlagsOf(window.Description())), window_(window) {}
@@ -34,6 +37,16 @@ class TopLevel : public QWidget {
   void closeEvent(QCloseEvent* event) override {
     event->ignore();
     if (window_.Description().icons & kSystemMenu) window_.UserClose();
+  }
+  void keyPressEvent(QKeyEvent* event) override {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const int key = event->key();
+    if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter))
+      window_.UserDialogKey(DialogKey::kEnter);
+    else if (plain && key == Qt::Key_Escape)
+      window_.UserDialogKey(DialogKey::kEscape);
+    else
+      QWidget::keyPressEvent(event);
   }
 
  private:
@@ -126,28 +139,33 @@ void QtWindow::Raise() {
 
 void QtWindow::Show() { Raise(); }
 
-void QtWindow::Hide() { top_->hide(); }
+void QtWindow::Hide() {
+  top_->hide();
+  // Shown modally, it was made modal for that showing only.
+  top_->setWindowModality(Qt::NonModal);
+}
 
 void QtWindow::RunModal() {
-  const bool ownerEnabled = owner_ != nullptr && owner_->Enabled();
-  if (ownerEnabled) owner_->SetEnabled(false);
   top_->setWindowModality(Qt::ApplicationModal);
   ended_ = false;
   Raise();
-  if (!ended_) {
-    QEventLoop loop;
-    loop_ = &loop;
-    loop.exec(QEventLoop::DialogExec);
-    loop_ = nullptr;
-  }
-  top_->hide();
-  top_->setWindowModality(Qt::NonModal);
-  if (ownerEnabled) {
-    owner_->SetEnabled(true);
-    // A disabled window loses its focus: the owner gets it back where it was.
-    WidgetOf(*owner_)->activateWindow();
-    if (Control* focused = owner_->Focused()) focused->SetFocus();
-  }
+  if (ended_) return;
+  QEventLoop loop;
+  loop_ = &loop;
+  loop.exec(QEventLoop::DialogExec);
+  loop_ = nullptr;
+}
+
+void QtWindow::Activate() { top_->activateWindow(); }
+
+void QtWindow::SetDialogKeys(const std::vector<Control*>& tabOrder, Control* defaultButton) {
+  for (std::size_t i = 1; i < tabOrder.size(); ++i)
+    QWidget::setTabOrder(static_cast<QtControl*>(tabOrder[i - 1]->Peer())->Widget(),
+                         static_cast<QtControl*>(tabOrder[i]->Peer())->Widget());
+  // Its frame; Enter reaches it through the window.
+  if (defaultButton != nullptr)
+    if (auto* button = qobject_cast<QPushButton*>(static_cast<QtControl*>(defaultButton->Peer())->Widget()))
+      button->setDefault(true);
 }
 
 void QtWindow::EndModal() {
