@@ -48,21 +48,65 @@ void ClickBehindText(HWND hwnd, bool comboBox) {
     SendMessageA(hwnd, EM_SETSEL, static_cast<WPARAM>(end), end);
 }
 
-// One key as the keyboard sends it: key down (which a loop first offers to the window's
-// accelerators), the character that TranslateMessage would make of it, key up.
-void Press(HWND target, char key) {
-  const SHORT scan = VkKeyScanA(key);
-  const WPARAM virtualKey = scan == -1 ? 0 : LOBYTE(scan);
-  MSG down{};
-  down.hwnd = target;
-  down.message = WM_KEYDOWN;
-  down.wParam = virtualKey;
-  down.lParam = 1;
-  if (!Shared().PreTranslate(down)) {
-    DispatchMessageA(&down);
-    if (IsWindow(target)) SendMessageA(target, WM_CHAR, static_cast<unsigned char>(key), 1);
+// One key as the keyboard sends it, posted to the window with the focus: key down and key
+// up, with Shift or Alt held meanwhile. The program's own loop takes them as it takes a
+// user's: the menu's accelerators, the dialog manager, and TranslateMessage, which makes
+// the character. Returns once the loop has taken them and what they caused.
+void Post(HWND target, WPARAM virtualKey, bool shift, bool alt) {
+  BYTE before[256];
+  GetKeyboardState(before);
+  BYTE held[256];
+  CopyMemory(held, before, sizeof held);
+  if (shift) held[VK_SHIFT] = 0x80;
+  if (alt) held[VK_MENU] = 0x80;
+  SetKeyboardState(held);
+  const DWORD scan = MapVirtualKeyA(static_cast<UINT>(virtualKey), 0) << 16;
+  // With Alt, the context bit: the keys of the system menu and the underlined letters.
+  const DWORD context = alt ? 1u << 29 : 0;
+  PostMessageA(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, static_cast<LPARAM>(1u | scan | context));
+  PostMessageA(target, alt ? WM_SYSKEYUP : WM_KEYUP, virtualKey, static_cast<LPARAM>(0xC0000001u | scan | context));
+  MSG pending;
+  while (PeekMessageA(&pending, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE)) Shared().Dispatch();
+  Shared().Dispatch();
+  SetKeyboardState(before);
+}
+
+// A character as a key of the keyboard, with Shift where it needs it; false for one that
+// no key makes.
+bool KeyOf(char key, WPARAM* virtualKey, bool* shift) {
+  switch (key) {
+    case '\r':
+      *virtualKey = VK_RETURN;
+      break;
+    case '\b':
+      *virtualKey = VK_BACK;
+      break;
+    case '\t':
+      *virtualKey = VK_TAB;
+      break;
+    case '\x1b':
+      *virtualKey = VK_ESCAPE;
+      break;
+    default: {
+      const SHORT scan = VkKeyScanA(key);
+      // Control or Alt with it: not a key of its own.
+      if (scan == -1 || (HIBYTE(scan) & ~1)) return false;
+      *virtualKey = LOBYTE(scan);
+      *shift = (HIBYTE(scan) & 1) != 0;
+      return true;
+    }
   }
-  if (IsWindow(target)) SendMessageA(target, WM_KEYUP, virtualKey, 0xC0000001);
+  *shift = false;
+  return true;
+}
+
+// The window of the focus, where keys go: one of window's controls, or window itself.
+HWND KeyboardFocus(const Window& window) {
+  HWND focus = GetFocus();
+  if (focus == HandleOf(window)) return focus;
+  Win32Control* control = ControlOf(focus);
+  if (control == nullptr || &control->Neutral().Owner() != &window || !Reachable(focus)) return nullptr;
+  return focus;
 }
 
 }  // namespace
@@ -106,12 +150,40 @@ bool Click(MenuItem& item) {
 bool Type(Window& window, const std::string& keys) {
   if (!IsWindowEnabled(HandleOf(window))) return Refuse("type into the disabled window", window.Name());
   for (char key : keys) {
-    HWND focus = GetFocus();
-    Win32Control* control = ControlOf(focus);
-    if (control == nullptr || &control->Neutral().Owner() != &window || !Reachable(focus))
-      return Refuse("type without a usable focus in", window.Name());
-    Press(focus, key);
+    HWND focus = KeyboardFocus(window);
+    if (focus == nullptr || focus == HandleOf(window)) return Refuse("type without a usable focus in", window.Name());
+    WPARAM virtualKey = 0;
+    bool shift = false;
+    if (KeyOf(key, &virtualKey, &shift)) {
+      Post(focus, virtualKey, shift, false);
+    } else {
+      // What an input method sends for a character without a key.
+      PostMessageA(focus, WM_CHAR, static_cast<unsigned char>(key), 1);
+      Shared().Dispatch();
+    }
   }
+  Look(window);
+  return true;
+}
+
+bool Press(Window& window, DialogKey key) {
+  if (!IsWindowEnabled(HandleOf(window))) return Refuse("press a key in the disabled window", window.Name());
+  HWND focus = KeyboardFocus(window);
+  if (focus == nullptr) return Refuse("press a key in the inactive window", window.Name());
+  // The keys in DialogKey's order.
+  static const WPARAM kVirtualKeys[] = {VK_TAB, VK_TAB, VK_RETURN, VK_ESCAPE, VK_DOWN, VK_UP};
+  Post(focus, kVirtualKeys[static_cast<int>(key)], key == DialogKey::kShiftTab, false);
+  Look(window);
+  return true;
+}
+
+bool PressAlt(Window& window, char letter) {
+  if (!IsWindowEnabled(HandleOf(window))) return Refuse("press a key in the disabled window", window.Name());
+  HWND focus = KeyboardFocus(window);
+  WPARAM virtualKey = 0;
+  bool shift = false;
+  if (focus == nullptr || !KeyOf(letter, &virtualKey, &shift)) return Refuse("press Alt with a letter in", window.Name());
+  Post(focus, virtualKey, false, true);
   Look(window);
   return true;
 }

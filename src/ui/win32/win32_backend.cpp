@@ -194,11 +194,21 @@ bool Win32Backend::Native::PreTranslate(MSG& msg) {
   if (window == nullptr) return false;
   if (window->Accelerators() != nullptr && TranslateAcceleratorA(window->Handle(), window->Accelerators(), &msg))
     return true;
-  // Enter presses the focused push button, as Space does.
   Win32Control* control = ControlOf(msg.hwnd);
-  if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && control != nullptr &&
-      control->Neutral().Kind() == ControlKind::kButton) {
-    SendMessageA(msg.hwnd, BM_CLICK, 0, 0);
+  if (msg.message != WM_KEYDOWN || control == nullptr) return false;
+  // A control that keeps Enter (the address box's key filter) gets it as its character,
+  // which the dialog manager would make the window's.
+  if (msg.wParam == VK_RETURN && Window::KeepsKey(control->Neutral(), DialogKey::kEnter)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return true;
+  }
+  // A multi-line edit wants every key; Tab and Escape are the window's all the same.
+  if (control->Neutral().Kind() == ControlKind::kMemo && (msg.wParam == VK_TAB || msg.wParam == VK_ESCAPE)) {
+    if (msg.wParam == VK_TAB)
+      SendMessageA(window->Handle(), WM_NEXTDLGCTL, (GetKeyState(VK_SHIFT) & 0x8000) != 0 ? 1 : 0, FALSE);
+    else
+      SendMessageA(window->Handle(), WM_COMMAND, IDCANCEL, 0);
     return true;
   }
   return false;
@@ -223,6 +233,10 @@ bool Win32Backend::Native::Dispatch() {
 
 void Win32Backend::Native::Deliver(MSG& msg) {
   if (PreTranslate(msg)) return;
+  // The dialog keys of the message's window: Tab, the arrows, Enter, Escape, Alt with an
+  // underlined letter. The dialog manager dispatches what it does not take itself.
+  Win32Window* window = WindowOf(msg.hwnd);
+  if (window != nullptr && IsDialogMessageA(window->Handle(), &msg)) return;
   TranslateMessage(&msg);
   DispatchMessageA(&msg);
 }
@@ -295,15 +309,27 @@ void Win32Window::Show() {
 void Win32Window::Hide() { ShowWindow(hwnd_, SW_HIDE); }
 
 void Win32Window::RunModal() {
-  const bool ownerEnabled = owner_ != nullptr && owner_->Enabled();
-  if (ownerEnabled) owner_->SetEnabled(false);
   ended_ = false;
   Show();
   native_.backend.ModalLoop(window_, ended_);
-  // Enabled before this window goes, the owner takes the activation back rather than
-  // another program's window.
-  if (ownerEnabled) owner_->SetEnabled(true);
-  Hide();
+}
+
+void Win32Window::SetDialogKeys(const std::vector<Control*>&, Control* defaultButton) {
+  std::vector<const Control*> containers;
+  for (const auto& control : window_.Controls()) {
+    HWND hwnd = static_cast<Win32Control*>(control->Peer())->Handle();
+    // The arrow keys stay among the controls of one container.
+    if (std::find(containers.begin(), containers.end(), control->Parent()) == containers.end()) {
+      containers.push_back(control->Parent());
+      SetWindowLongA(hwnd, GWL_STYLE, GetWindowLongA(hwnd, GWL_STYLE) | WS_GROUP);
+    }
+    // Tab goes into panels and group boxes for the controls they hold.
+    if (control->Kind() == ControlKind::kPanel || control->Kind() == ControlKind::kGroupBox)
+      SetWindowLongA(hwnd, GWL_EXSTYLE, GetWindowLongA(hwnd, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+  }
+  // Its frame; Enter reaches it through the window, which knows it by name.
+  if (defaultButton != nullptr)
+    SendMessageA(static_cast<Win32Control*>(defaultButton->Peer())->Handle(), BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
 }
 
 void Win32Window::EndModal() {
@@ -368,6 +394,11 @@ LRESULT Win32Window::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (FromChild(msg, wParam, lParam, &result)) return result;
   switch (msg) {
     case WM_COMMAND:
+      // Enter and Escape, as the dialog manager tells them: no control has these ids.
+      if (lParam == 0 && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        window_.UserDialogKey(LOWORD(wParam) == IDOK ? DialogKey::kEnter : DialogKey::kEscape);
+        return 0;
+      }
       // A menu item or its accelerator.
       if (lParam == 0 && LOWORD(wParam) >= kFirstMenuCommand && LOWORD(wParam) - kFirstMenuCommand < menu_.size()) {
         menu_[LOWORD(wParam) - kFirstMenuCommand]->UserClick();
@@ -377,6 +408,14 @@ LRESULT Win32Window::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       window_.UserClose();
       return 0;
+    case WM_NEXTDLGCTL: {
+      // What the dialog manager asks of a dialog: the focus to a control (lParam set), or
+      // to the next or previous one in tab order. Only a control that takes the focus.
+      HWND target = LOWORD(lParam) != 0 ? reinterpret_cast<HWND>(wParam)
+                                        : GetNextDlgTabItem(hwnd, GetFocus(), wParam != 0 ? TRUE : FALSE);
+      if (target != nullptr && (GetWindowLongA(target, GWL_STYLE) & WS_TABSTOP)) ::SetFocus(target);
+      return 0;
+    }
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE && RestoreFocus()) return 0;
       break;

@@ -79,6 +79,9 @@ class Win32Window : public WindowPeer {
   void RunModal() override;
   void EndModal() override;
   void Repaint() override;
+  // The styles the dialog manager walks by: a group and a tab stop per container's
+  // controls, in the order they were made, and the default button's frame.
+  void SetDialogKeys(const std::vector<Control*>& tabOrder, Control* defaultButton) override;
 
   void SetMenu(const std::vector<MenuItem*>& items);
   HWND Handle() const { return hwnd_; }
