@@ -28,6 +28,9 @@ class Control {
   const ControlSpec& Description() const { return spec_; }
   const char* Name() const { return spec_.name; }
   ControlKind Kind() const { return spec_.kind; }
+  // Whether a control of that kind is of this class: Window::Get checks it. Every kind is
+  // a Control; each class below names its own.
+  static bool OfKind(ControlKind) { return true; }
   Window& Owner() const { return window_; }
   Control* Parent() const { return parent_; }
   const Rect& Bounds() const { return bounds_; }
@@ -91,6 +94,7 @@ using StatusBar = Control;
 class CheckBox : public Control {
  public:
   using Control::Control;
+  static bool OfKind(ControlKind kind) { return kind == ControlKind::kCheckBox; }
   bool Checked() const { return checked_; }
   // Fires OnClick when the state changes.
   void SetChecked(bool checked);
@@ -105,6 +109,7 @@ class CheckBox : public Control {
 class ComboBox : public Control {
  public:
   using Control::Control;
+  static bool OfKind(ControlKind kind) { return kind == ControlKind::kDropDownList || kind == ControlKind::kComboBox; }
   const std::vector<std::string>& Items() const { return items_; }
   int ItemCount() const { return static_cast<int>(items_.size()); }
   void AddItem(const std::string& item);
@@ -131,6 +136,7 @@ class ComboBox : public Control {
 class TextBox : public Control {
  public:
   TextBox(Window& window, const ControlSpec& description, Control* parent);
+  static bool OfKind(ControlKind kind) { return kind == ControlKind::kEdit || kind == ControlKind::kMemo; }
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool readOnly);
   int MaxLength() const { return Description().maxLength; }
@@ -158,6 +164,7 @@ using Memo = TextBox;
 class ProgressBar : public Control {
  public:
   using Control::Control;
+  static bool OfKind(ControlKind kind) { return kind == ControlKind::kProgressBar; }
   int Min() const { return min_; }
   int Max() const { return max_; }
   int Position() const { return position_; }
@@ -175,6 +182,7 @@ class ProgressBar : public Control {
 class Animation : public Control {
  public:
   using Control::Control;
+  static bool OfKind(ControlKind kind) { return kind == ControlKind::kAnimation; }
   bool Active() const { return active_; }
   void SetActive(bool active);
 
@@ -186,6 +194,7 @@ class Animation : public Control {
 class Picture : public Control {
  public:
   using Control::Control;
+  static bool OfKind(ControlKind kind) { return kind == ControlKind::kPicture; }
   void SetBitmap(const unsigned char* bitmapFile, std::size_t size);
   const unsigned char* Bitmap() const { return bitmap_; }
   std::size_t BitmapSize() const { return size_; }
@@ -216,6 +225,7 @@ class TreeItem {
 class Tree : public Control {
  public:
   using Control::Control;
+  static bool OfKind(ControlKind kind) { return kind == ControlKind::kTree; }
   ~Tree() override;
   const std::vector<std::unique_ptr<TreeItem>>& Items() const { return roots_; }
   // Appends item under parent (null: a root) and returns it.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <stdexcept>
 
 #include "ui/layout.h"
 
@@ -22,7 +23,7 @@ Window::Window(const WindowSpec& description, std::vector<ControlSpec> table, st
     backend.CreateMenu(*peer_, items);
   }
   for (const ControlSpec& row : table_) {
-    Control* parent = row.parent != nullptr ? Find(row.parent) : nullptr;
+    Control* parent = row.parent != nullptr ? Get<Control>(row.parent) : nullptr;
     controls_.push_back(NewControl(row, parent));
     Control& control = *controls_.back();
     control.AttachPeer(backend.CreateControlPeer(control, parent != nullptr ? parent->Peer() : nullptr, *peer_));
@@ -63,6 +64,42 @@ Control* Window::Find(const char* name) const {
   for (const auto& control : controls_)
     if (std::strcmp(control->Name(), name) == 0) return control.get();
   return nullptr;
+}
+
+namespace {
+
+const char* KindName(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kPanel: return "panel";
+    case ControlKind::kGroupBox: return "group box";
+    case ControlKind::kStaticText: return "static text";
+    case ControlKind::kButton: return "button";
+    case ControlKind::kCheckBox: return "check box";
+    case ControlKind::kDropDownList: return "drop-down list";
+    case ControlKind::kComboBox: return "combo box";
+    case ControlKind::kMemo: return "memo";
+    case ControlKind::kEdit: return "edit";
+    case ControlKind::kTree: return "tree";
+    case ControlKind::kProgressBar: return "progress bar";
+    case ControlKind::kAnimation: return "animation";
+    case ControlKind::kStatusBar: return "status bar";
+    case ControlKind::kPicture: return "picture";
+  }
+  return "control";
+}
+
+}  // namespace
+
+void Window::NoSuchControl(const char* name, const Control* found, bool (*wanted)(ControlKind)) const {
+  std::string what = std::string("window ") + Name() + ": ";
+  if (found == nullptr) throw std::logic_error(what + "its table has no control \"" + name + "\"");
+  std::string kinds;
+  // kPicture is the last kind.
+  for (int i = 0; i <= static_cast<int>(ControlKind::kPicture); ++i) {
+    const auto kind = static_cast<ControlKind>(i);
+    if (wanted(kind)) kinds += (kinds.empty() ? "" : " or ") + std::string(KindName(kind));
+  }
+  throw std::logic_error(what + "\"" + name + "\": kind " + KindName(found->Kind()) + ", asked for as " + kinds);
 }
 
 MenuItem* Window::FindMenu(const char* name) const {
@@ -198,9 +235,13 @@ std::vector<Control*> Window::TabOrder() const {
   return order;
 }
 
-Control* Window::DefaultButton() const { return spec_.defaultButton != nullptr ? Find(spec_.defaultButton) : nullptr; }
+Control* Window::DefaultButton() const {
+  return spec_.defaultButton != nullptr ? Get<Control>(spec_.defaultButton) : nullptr;
+}
 
-Control* Window::CancelButton() const { return spec_.cancelButton != nullptr ? Find(spec_.cancelButton) : nullptr; }
+Control* Window::CancelButton() const {
+  return spec_.cancelButton != nullptr ? Get<Control>(spec_.cancelButton) : nullptr;
+}
 
 bool Window::KeepsKey(const Control& control, DialogKey key) {
   switch (key) {

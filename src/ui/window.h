@@ -64,10 +64,16 @@ class Window {
   void UserClose();
 
   const std::vector<std::unique_ptr<Control>>& Controls() const { return controls_; }
+  // The control of that name, or null.
   Control* Find(const char* name) const;
+  // The control of that name, of T's kind. The tables are the only source of names: a
+  // name they lack, or a control of another kind, is a fault of the program, thrown as a
+  // std::logic_error that names the window, the control and the kinds.
   template <class T>
   T* Get(const char* name) const {
-    return static_cast<T*>(Find(name));
+    Control* control = Find(name);
+    if (control == nullptr || !T::OfKind(control->Kind())) NoSuchControl(name, control, &T::OfKind);
+    return static_cast<T*>(control);
   }
   const std::vector<std::unique_ptr<MenuItem>>& MenuItems() const { return menu_; }
   MenuItem* FindMenu(const char* name) const;
@@ -121,6 +127,7 @@ class Window {
  private:
   friend class Control;
   std::unique_ptr<Control> NewControl(const ControlSpec& description, Control* parent);
+  [[noreturn]] void NoSuchControl(const char* name, const Control* found, bool (*wanted)(ControlKind)) const;
   // The next usable control of order after from (before it when backward), round the end;
   // null when none is usable.
   static Control* Step(const std::vector<Control*>& order, const Control* from, bool backward);
@@ -143,7 +150,7 @@ class Window {
 template <class W>
 void Window::Bind(W& self, const std::vector<ControlRow<W>>& rows, const std::vector<MenuRow<W>>& menu) {
   for (const ControlRow<W>& row : rows) {
-    Control* control = Find(row.description.name);
+    Control* control = Get<Control>(row.description.name);
     if (row.event != nullptr) {
       auto event = row.event;
       std::function<void()> call = [&self, event] { (self.*event)(); };

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <stdexcept>
+#include <string>
 #include <string>
 
 #include "platform/thread.h"
@@ -95,6 +98,32 @@ TEST(HeadlessWindow, TypedKeysPassTheFilterAndTheLengthLimit) {
   box.edtText->SetEnabled(false);
   EXPECT_FALSE(user::Type(box, "9"));
   EXPECT_EQ(box.edtText->Text(), "12.");
+}
+
+// A name the table lacks, or a control asked for as another kind, is the program's fault
+// and says so, rather than handing out a pointer to the wrong thing.
+TEST(HeadlessWindow, AControlOfAnotherNameOrKindIsRefusedLoudly) {
+  testsupport::UiBackend backend;
+  Box box(nullptr);
+  const auto fault = [](const std::function<void()>& ask) {
+    try {
+      ask();
+    } catch (const std::logic_error& e) {
+      return std::string(e.what());
+    }
+    return std::string("no fault");
+  };
+  EXPECT_EQ(fault([&] { box.Get<Edit>("btnOK"); }), "window frmBox: \"btnOK\": kind button, asked for as memo or edit");
+  EXPECT_EQ(fault([&] { box.Get<ComboBox>("edtText"); }),
+            "window frmBox: \"edtText\": kind edit, asked for as drop-down list or combo box");
+  EXPECT_EQ(fault([&] { box.Get<Button>("btnCancel"); }), "window frmBox: its table has no control \"btnCancel\"");
+  EXPECT_EQ(box.Get<Button>("btnOK")->Name(), std::string("btnOK"));
+  // A row whose parent the table lacks.
+  EXPECT_EQ(fault([] {
+              Window({"frmOrphan", "Orphan", 100, 100, BorderStyle::kDialog, kSystemMenu, Position::kDesktopCenter},
+                     {{"pbtnGo", ControlKind::kButton, "pnlGone", Dock::kNone, {0, 0, 75, 25}, "Go"}}, {}, nullptr);
+            }),
+            "window frmOrphan: its table has no control \"pnlGone\"");
 }
 
 // A long run's log: the oldest whole lines go, the newest stay, under the most a

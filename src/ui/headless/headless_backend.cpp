@@ -1,7 +1,6 @@
 #include "ui/headless/headless_backend.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "ui/controls.h"
 #include "ui/window.h"
@@ -34,7 +33,7 @@ class HeadlessBackend::HeadlessWindow : public WindowPeer {
   void Hide() override {}
   void RunModal() override {
     ended_ = false;
-    backend_.RunModal(*this);
+    backend_.RunScript(window_, ended_, backend_, "headless");
   }
   void EndModal() override { ended_ = true; }
   void Repaint() override {}
@@ -71,10 +70,6 @@ class HeadlessBackend::HeadlessTimer : public TimerPeer {
 HeadlessBackend::HeadlessBackend() : windowThread_(platform::CurrentThreadId()) { SetCurrentBackend(this); }
 
 HeadlessBackend::~HeadlessBackend() { SetCurrentBackend(nullptr); }
-
-void HeadlessBackend::WhenModal(const std::string& name, std::function<void(Window&)> script) {
-  scripts_.emplace(name, std::move(script));
-}
 
 std::unique_ptr<WindowPeer> HeadlessBackend::CreateWindowPeer(Window& window, Window*) {
   return std::make_unique<HeadlessWindow>(*this, window);
@@ -147,27 +142,6 @@ void HeadlessBackend::ProcessEvents(int waitMs) {
   for (PendingCall* pending : pendingCalls) {
     (*pending->call)();
     pending->done.Set();
-  }
-}
-
-void HeadlessBackend::RunModal(HeadlessWindow& window) {
-  const std::string name = window.window_.Name();
-  modalWindows_.push_back(name);
-  const auto script = scripts_.find(name);
-  if (script != scripts_.end()) {
-    const std::function<void(Window&)> run = std::move(script->second);
-    scripts_.erase(script);
-    run(window.window_);
-  }
-  const Clock::time_point limit = Clock::now() + modalTimeLimit_;
-  while (!window.ended_) {
-    if (Clock::now() > limit) {
-      std::fprintf(stderr, "headless: window %s was still up after the time limit\n", name.c_str());
-      stuckWindows_.push_back(name);
-      window.window_.Close();
-      break;
-    }
-    ProcessEvents(10);
   }
 }
 

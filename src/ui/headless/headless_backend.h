@@ -7,33 +7,24 @@
 #include <chrono>
 #include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/thread.h"
 #include "ui/backend.h"
+#include "ui/modal_script.h"
 
 namespace ui {
 
-class HeadlessBackend : public Backend {
+class HeadlessBackend : public Backend, public ModalScripts {
  public:
   // Becomes the current backend; the calling thread is the window thread.
   HeadlessBackend();
   ~HeadlessBackend() override;
 
-  // What the user does when the window named name is next shown modally. A window
-  // without a script, or whose script has ended, stays up until it closes itself; one
-  // that is still up after the modal time limit is reported and closed.
-  void WhenModal(const std::string& name, std::function<void(Window&)> script);
-  // The names of the windows shown modally so far, in order.
-  const std::vector<std::string>& ModalWindows() const { return modalWindows_; }
   // Whether Quit was called; a Run after it returns at once.
   bool QuitRequested() const { return quit_; }
-  void SetModalTimeLimit(std::chrono::milliseconds limit) { modalTimeLimit_ = limit; }
-  // Windows the time limit had to close; a test expects none.
-  const std::vector<std::string>& StuckWindows() const { return stuckWindows_; }
   // Before the window is made: a running timer ticks only when Tick delivers its tick, so
   // that a test steps a window's timer itself instead of racing the real clock.
   void HoldTimers() { holdTimers_ = true; }
@@ -57,7 +48,6 @@ class HeadlessBackend : public Backend {
     const std::function<void()>* call;
     platform::Event done;
   };
-  void RunModal(HeadlessWindow& window);
   // Fires due timers; returns when the next one is due.
   std::chrono::steady_clock::time_point FireTimers();
 
@@ -67,10 +57,6 @@ class HeadlessBackend : public Backend {
   platform::Event wake_;
   std::deque<PendingCall*> calls_;
   std::vector<HeadlessTimer*> timers_;
-  std::multimap<std::string, std::function<void(Window&)>> scripts_;
-  std::vector<std::string> modalWindows_;
-  std::vector<std::string> stuckWindows_;
-  std::chrono::milliseconds modalTimeLimit_{60000};
   bool quit_ = false;
   bool holdTimers_ = false;
 };

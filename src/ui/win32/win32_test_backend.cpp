@@ -188,10 +188,6 @@ class ScreenCheck {
 
 }  // namespace
 
-void Win32TestBackend::WhenModal(const std::string& name, std::function<void(Window&)> script) {
-  scripts_.emplace(name, std::move(script));
-}
-
 void Win32TestBackend::CheckScreen(const Window& window) {
   ScreenCheck check(window, screenFaults_);
   check.Frame();
@@ -199,25 +195,8 @@ void Win32TestBackend::CheckScreen(const Window& window) {
 }
 
 void Win32TestBackend::ModalLoop(Window& window, const bool& ended) {
-  const std::string name = window.Name();
-  modalWindows_.push_back(name);
   CheckScreen(window);
-  const auto script = scripts_.find(name);
-  if (script != scripts_.end()) {
-    const std::function<void(Window&)> run = std::move(script->second);
-    scripts_.erase(script);
-    run(window);
-  }
-  const DWORD start = GetTickCount();
-  while (!ended) {
-    if (GetTickCount() - start > static_cast<DWORD>(modalTimeLimit_.count())) {
-      std::fprintf(stderr, "win32: window %s was still up after the time limit\n", name.c_str());
-      stuckWindows_.push_back(name);
-      window.Close();
-      break;
-    }
-    ProcessEvents(10);
-  }
+  RunScript(window, ended, *this, "win32");
 }
 
 void Win32TestBackend::Quit() {

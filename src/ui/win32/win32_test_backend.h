@@ -4,30 +4,19 @@
 // native controls are read back and compared with what the neutral ones hold.
 #pragma once
 
-#include <chrono>
-#include <functional>
-#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "ui/modal_script.h"
 #include "ui/win32/win32_backend.h"
 #include "ui/window.h"
 
 namespace ui {
 
-class Win32TestBackend : public Win32Backend {
+class Win32TestBackend : public Win32Backend, public ModalScripts {
  public:
   Win32TestBackend() = default;
-
-  // What the user does when the window named name is next shown modally. A window
-  // without a script, or whose script has ended, stays up until it closes itself; one
-  // that is still up after the modal time limit is reported and closed.
-  void WhenModal(const std::string& name, std::function<void(Window&)> script);
-  // The names of the windows shown modally so far, in order.
-  const std::vector<std::string>& ModalWindows() const { return modalWindows_; }
-  void SetModalTimeLimit(std::chrono::milliseconds limit) { modalTimeLimit_ = limit; }
-  // Windows the time limit had to close; a test expects none.
-  const std::vector<std::string>& StuckWindows() const { return stuckWindows_; }
 
   // Reads back every native control of window (shown, enabled, text, items, selection,
   // check, read-only, password character, position, place, font) and notes each
@@ -55,11 +44,7 @@ class Win32TestBackend : public Win32Backend {
   class HeldTimer;
   std::vector<HeldTimer*> heldTimers_;
   bool holdTimers_ = false;
-  std::multimap<std::string, std::function<void(Window&)>> scripts_;
-  std::vector<std::string> modalWindows_;
-  std::vector<std::string> stuckWindows_;
   std::vector<std::string> screenFaults_;
-  std::chrono::milliseconds modalTimeLimit_{60000};
 };
 
 }  // namespace ui
