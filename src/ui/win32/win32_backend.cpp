@@ -20,6 +20,10 @@ constexpr char kNativeProp[] = "VeqBackend";
 // A worker's call, sent to the call window: lParam points at the call.
 constexpr UINT kRunCall = WM_APP + 1;
 constexpr UINT kFirstMenuCommand = 1000;
+// Every kind of input Windows 95 and 98 know. The headers' QS_ALLINPUT adds QS_RAWINPUT
+// (0x400) of Windows XP, and the systems before it refuse a wait that names it.
+constexpr DWORD kWakeMask = QS_KEY | QS_MOUSE | QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_SENDMESSAGE | QS_HOTKEY;
+static_assert(kWakeMask == 0xFF, "the wake mask is every input flag of Windows 9x");
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_NCCREATE)
@@ -485,7 +489,10 @@ void Win32Backend::RunOnWindowThread(const std::function<void()>& call) {
 
 void Win32Backend::ProcessEvents(int waitMs) {
   if (native_->Dispatch() || quit_) return;
-  MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::max(waitMs, 0)), QS_ALLINPUT);
+  const DWORD slice = static_cast<DWORD>(std::max(waitMs, 0));
+  // A refused wait returns at once: sleeping out the slice keeps a window that waits for
+  // its worker from taking the processor the worker needs.
+  if (native_->waitForInput(0, nullptr, FALSE, slice, kWakeMask) == WAIT_FAILED) Sleep(slice);
   native_->Dispatch();
 }
 

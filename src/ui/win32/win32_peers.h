@@ -48,6 +48,9 @@ struct Win32Backend::Native {
   std::map<std::tuple<std::string, int, bool>, HFONT> fonts;
   // Holds the file-copy clip.
   HMODULE shell32 = nullptr;
+  // The wait for input between rounds of events: the system's, or a test's stand-in for
+  // a system that refuses it.
+  DWORD(WINAPI* waitForInput)(DWORD, const HANDLE*, BOOL, DWORD, DWORD) = MsgWaitForMultipleObjects;
 };
 
 // The classes of a window and of a panel, and the properties that hold their peers.

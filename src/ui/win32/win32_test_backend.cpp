@@ -186,7 +186,37 @@ class ScreenCheck {
   std::vector<std::string>& faults_;
 };
 
+// The input flags Windows 95, 98 and Me know.
+constexpr DWORD kWindows9xInput = 0xFF;
+
+DWORD WINAPI Windows9xWait(DWORD count, const HANDLE* handles, BOOL all, DWORD ms, DWORD mask) {
+  if (mask & ~kWindows9xInput) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return WAIT_FAILED;
+  }
+  return MsgWaitForMultipleObjects(count, handles, all, ms, mask);
+}
+
+DWORD WINAPI RefusedWait(DWORD, const HANDLE*, BOOL, DWORD, DWORD) {
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return WAIT_FAILED;
+}
+
 }  // namespace
+
+void Win32TestBackend::WaitAsWindows9x(bool refuseEvery) {
+  Shared().waitForInput = refuseEvery ? RefusedWait : Windows9xWait;
+}
+
+long long Win32TestBackend::ThreadProcessorMs() {
+  FILETIME created, exited, kernel, user;
+  if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return -1;
+  const auto ticks = [](const FILETIME& t) {
+    return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  };
+  // In units of 100 ns.
+  return static_cast<long long>((ticks(kernel) + ticks(user)) / 10000);
+}
 
 void Win32TestBackend::CheckScreen(const Window& window) {
   ScreenCheck check(window, screenFaults_);

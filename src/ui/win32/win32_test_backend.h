@@ -35,6 +35,13 @@ class Win32TestBackend : public Win32Backend, public ModalScripts {
   void Tick(Timer& timer);
   std::unique_ptr<TimerPeer> CreateTimerPeer(Timer& timer) override;
 
+  // The system's wait for input as Windows 95, 98 and Me answer it: a wake mask with a
+  // flag they lack is refused (ERROR_INVALID_PARAMETER); with refuseEvery, every wait is.
+  void WaitAsWindows9x(bool refuseEvery);
+  // The processor time the calling thread has used, in milliseconds; -1 where the system
+  // keeps none (Windows 9x itself).
+  static long long ThreadProcessorMs();
+
   void ModalLoop(Window& window, const bool& ended) override;
   // A test runs no main loop for the quit message to end: it goes at once, as Run takes it
   // when its loop ends, so that it closes no message box shown after it.
