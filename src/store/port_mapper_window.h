@@ -1,5 +1,6 @@
 // What the store needs of the main window: its error channel and flags, its tree, and
-// the display operations. The Qt main window implements it; store tests use a fake.
+// the display operations. The program's main window (app/) implements it on every
+// toolkit; store tests use a fake.
 #pragma once
 
 #include <array>
