@@ -7,7 +7,6 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
-#include <string>
 
 #include "platform/thread.h"
 #include "support/ui_test_backend.h"

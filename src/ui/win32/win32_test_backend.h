@@ -27,6 +27,13 @@ class Win32TestBackend : public Win32Backend, public ModalScripts {
   // Writes the window as the screen shows it, frame included, to a .bmp file.
   bool SaveScreenshot(const Window& window, const std::string& path);
 
+  // The system's wait for input as Windows 95, 98 and Me answer it: a wake mask with a
+  // flag they lack is refused (ERROR_INVALID_PARAMETER); with refuseEvery, every wait is.
+  void WaitAsWindows9x(bool refuseEvery);
+  // The processor time the calling thread has used, in milliseconds; -1 where the system
+  // keeps none (Windows 9x itself).
+  static long long ThreadProcessorMs();
+
   // Before the window is made: a running timer ticks only when Tick delivers its tick, so
   // that a test steps a window's timer itself instead of racing the real clock.
   void HoldTimers() { holdTimers_ = true; }
@@ -34,13 +41,6 @@ class Win32TestBackend : public Win32Backend, public ModalScripts {
   // has dispatched it; a timer that is not running ignores it.
   void Tick(Timer& timer);
   std::unique_ptr<TimerPeer> CreateTimerPeer(Timer& timer) override;
-
-  // The system's wait for input as Windows 95, 98 and Me answer it: a wake mask with a
-  // flag they lack is refused (ERROR_INVALID_PARAMETER); with refuseEvery, every wait is.
-  void WaitAsWindows9x(bool refuseEvery);
-  // The processor time the calling thread has used, in milliseconds; -1 where the system
-  // keeps none (Windows 9x itself).
-  static long long ThreadProcessorMs();
 
   void ModalLoop(Window& window, const bool& ended) override;
   // A test runs no main loop for the quit message to end: it goes at once, as Run takes it
