@@ -103,7 +103,9 @@ bool KeyOf(char key, WPARAM* virtualKey, bool* shift) {
 // The window of the focus, where keys go: one of window's controls, or window itself.
 HWND KeyboardFocus(const Window& window) {
   HWND focus = GetFocus();
-  if (focus == HandleOf(window)) return focus;
+  // Without a focus, keys go to the active window.
+  if (focus == HandleOf(window) || (focus == nullptr && GetActiveWindow() == HandleOf(window)))
+    return HandleOf(window);
   Win32Control* control = ControlOf(focus);
   if (control == nullptr || &control->Neutral().Owner() != &window || !Reachable(focus)) return nullptr;
   return focus;
