@@ -317,11 +317,11 @@ TEST_F(MainWindow, AboutWindowLayout) {
     EXPECT_EQ(about.redtAboutContentInfo->Text().rfind("Version 1.40 (Build 116)\r\n", 0), 0u);
     EXPECT_FALSE(about.redtAboutContentInfo->Usable());
     EXPECT_EQ(about.pbtnAboutOK->Bounds(), (ui::Rect{120, 184, 75, 25}));
-    // Both pictures are 24-bit Windows bitmaps.
+    // Both pictures are 8-bit Windows bitmaps in the static palette colours.
     for (const ui::Picture* picture : {about.imgAboutBmp, about.imgAboutContentLogo}) {
       ASSERT_GT(picture->BitmapSize(), 54u);
       EXPECT_EQ(std::string(reinterpret_cast<const char*>(picture->Bitmap()), 2), "BM");
-      EXPECT_EQ(picture->Bitmap()[28], 24);
+      EXPECT_EQ(picture->Bitmap()[28], 8);
     }
     testsupport::Photograph(about, "about-window");
     EXPECT_TRUE(Click(*about.pbtnAboutOK));
