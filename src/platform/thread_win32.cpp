@@ -9,12 +9,47 @@ struct Thread::Impl {
   HANDLE handle = nullptr;
 };
 
+// Windows 9x calls no TLS callbacks for a program's own image, only for DLLs, and the
+// runtime counts on them. libmingw32's __mingw_TLScallback sets up the list of per-thread
+// key destructors at process start (until then registering one silently does nothing),
+// runs them at each thread's end and resets the FPU of each new thread. The destructors
+// are what libgcc's emutls (thread_local data, the exception globals) and win32 gthreads
+// register; crtexe itself calls only __dyn_tls_init, which runs none. So a callback of
+// this layer notes the threads the system calls back for, and for the others this layer
+// calls the runtime's callback itself: at process start and at a worker's start and end.
+// Never both, since a destructor run twice frees twice.
+extern "C" BOOL __mingw_TLScallback(HANDLE module, DWORD reason, LPVOID reserved);
+
 namespace {
 
+DWORD calledBackSlot = TLS_OUT_OF_INDEXES;
+
+void NTAPI NoteSystemCallback(PVOID, DWORD reason, PVOID) {
+  if (reason == DLL_PROCESS_ATTACH) calledBackSlot = TlsAlloc();
+  if ((reason == DLL_PROCESS_ATTACH || reason == DLL_THREAD_ATTACH) && calledBackSlot != TLS_OUT_OF_INDEXES)
+    TlsSetValue(calledBackSlot, &calledBackSlot);
+}
+
+bool SystemCallsBack() {
+  return calledBackSlot != TLS_OUT_OF_INDEXES && TlsGetValue(calledBackSlot) == &calledBackSlot;
+}
+
+// Before the constructors that could register a key destructor.
+__attribute__((constructor(101))) void StandInForProcessStart() {
+  if (!SystemCallsBack()) __mingw_TLScallback(GetModuleHandleA(nullptr), DLL_PROCESS_ATTACH, nullptr);
+}
+
 DWORD WINAPI RunBody(LPVOID impl) {
+  const bool standIn = !SystemCallsBack();
+  if (standIn) __mingw_TLScallback(nullptr, DLL_THREAD_ATTACH, nullptr);
   static_cast<Thread::Impl*>(impl)->body();
+  if (standIn) __mingw_TLScallback(nullptr, DLL_THREAD_DETACH, nullptr);
   return 0;
 }
+
+// In the image's list of TLS callbacks, which the linker sorts by section name between
+// the runtime's .CRT$XLA and .CRT$XLZ.
+__attribute__((section(".CRT$XLV"), used)) PIMAGE_TLS_CALLBACK noteSystemCallback = NoteSystemCallback;
 
 }  // namespace
 

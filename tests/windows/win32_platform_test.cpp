@@ -1,11 +1,13 @@
 // The Win32 backends on the system they run on: Wine set to Windows 98 in CI. Where Wine
 // is not Windows 9x, the test says which behaviour it expects and why.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdlib>
 
 #include "platform/serial.h"
 #include "platform/system.h"
+#include "platform/thread.h"
 #include "store/driver_interface.h"
 #include "store/error_codes.h"
 #include "store/os_check.h"
@@ -93,6 +95,55 @@ TEST_F(Win32PtyPort, WhereWineIsNotWindows) {
   // No virtual serial port driver answers the device's control codes on a pty.
   const FirmwareBlock block{};
   EXPECT_FALSE(port->DeviceIoControl(IOCTL_FIRMWARE_BLOCK, &block, sizeof block));
+}
+
+// How libgcc's gthreads and emutls have the runtime free a thread's data at its end.
+extern "C" int __mingwthr_key_dtor(DWORD key, void (*dtor)(void*));
+extern "C" int __mingwthr_remove_key_dtor(DWORD key);
+extern "C" const IMAGE_TLS_DIRECTORY _tls_used;
+
+LONG keyDestructorRuns = 0;
+void CountKeyDestructorRun(void*) { InterlockedIncrement(&keyDestructorRuns); }
+
+// Windows 9x calls no TLS callbacks for the program's image. With the image's list of
+// them emptied, this system calls none either for the threads started meanwhile.
+class NoTlsCallbacks {
+ public:
+  NoTlsCallbacks() : first_(reinterpret_cast<PIMAGE_TLS_CALLBACK*>(_tls_used.AddressOfCallBacks)) {
+    saved_ = *first_;
+    Put(nullptr);
+  }
+  ~NoTlsCallbacks() { Put(saved_); }
+
+ private:
+  void Put(PIMAGE_TLS_CALLBACK callback) {
+    DWORD was = 0;
+    VirtualProtect(first_, sizeof *first_, PAGE_READWRITE, &was);
+    *first_ = callback;
+    VirtualProtect(first_, sizeof *first_, was, &was);
+  }
+  PIMAGE_TLS_CALLBACK* first_;
+  PIMAGE_TLS_CALLBACK saved_ = nullptr;
+};
+
+TEST(Win32Thread, AWorkersKeyDestructorsRunOnceWhetherOrNotTheSystemCallsBack) {
+  const DWORD key = TlsAlloc();
+  ASSERT_NE(key, TLS_OUT_OF_INDEXES);
+  ASSERT_EQ(__mingwthr_key_dtor(key, CountKeyDestructorRun), 0);
+  const auto runWorker = [key] {
+    platform::Thread worker;
+    ASSERT_TRUE(worker.Start([key] { TlsSetValue(key, &keyDestructorRuns); }));
+    worker.Join();
+  };
+  runWorker();
+  EXPECT_EQ(keyDestructorRuns, 1);
+  {
+    NoTlsCallbacks asOnWindows9x;
+    runWorker();
+  }
+  EXPECT_EQ(keyDestructorRuns, 2);
+  __mingwthr_remove_key_dtor(key);
+  TlsFree(key);
 }
 
 }  // namespace
