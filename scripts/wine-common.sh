@@ -8,12 +8,20 @@ veq_program=veq-comport-mapper.exe
 veq_socat_pids=()
 veq_display_pid=""
 
+# Configures the Windows build in $1: the i686 toolchain, linking the 486 runtime (built
+# once by scripts/i486-runtime.sh), with the settings of the Windows suite.
+veq_configure_windows() {
+  "$root/scripts/setup.sh" g++-mingw-w64-i686-win32 googletest
+  local runtime
+  runtime="$("$root/scripts/i486-runtime.sh" | tail -1)"
+  cmake -S "$root" -B "$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
+    -DVEQ_I486_RUNTIME="$runtime" -DCMAKE_BUILD_TYPE=Release -DVEQ_BUILD_UI=OFF -DVEQ_BUILD_BENCH=OFF >/dev/null
+}
+
 # The program and the prefix tool, cross-built into $1 with the settings of the Windows
 # suite, so that both can share one build directory.
 veq_build_windows() {
-  "$root/scripts/setup.sh" g++-mingw-w64-i686-win32 googletest
-  cmake -S "$root" -B "$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DVEQ_BUILD_UI=OFF -DVEQ_BUILD_BENCH=OFF >/dev/null
+  veq_configure_windows "$1"
   cmake --build "$1" -j 2 --target veq-comport-mapper veq-driver-keys
 }
 

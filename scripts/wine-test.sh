@@ -18,8 +18,7 @@ started=$(date +%s)
 "$root/scripts/build.sh" veq-devsim store_tests
 native="${BUILD_DIR:-$root/build}"
 windows="${WINDOWS_BUILD_DIR:-$root/build-win}"
-cmake -S "$root" -B "$windows" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DVEQ_BUILD_UI=OFF -DVEQ_BUILD_BENCH=OFF >/dev/null
+veq_configure_windows "$windows"
 cmake --build "$windows" -j "$(nproc)" --target veq_windows_tests
 built=$(date +%s)
 exe=veq_windows_tests.exe
