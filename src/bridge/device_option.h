@@ -19,6 +19,12 @@
 // client sends codes 1..12 below; the server answers with code + 100
 // carrying the value it applied. NOTIFY-LINESTATE (106) and
 // NOTIFY-MODEMSTATE (107) also arrive unasked from the server.
+// Order the bridge relies on: a SET-CONTROL that changes DTR or RTS makes the
+// device send its NOTIFY-MODEMSTATE for the lines that changed (as the mask
+// allows) BEFORE its SET-CONTROL answer (105), so the modem status is current
+// once the answer is in. The bridge sends SET-MODEMSTATE-MASK 0xF0 (the four
+// line states, no deltas) after negotiation; the device then sends the
+// current modem state once at once.
 //
 // Private control option 190, carrying the virtual driver's two control
 // codes which RFC 2217 has no request for:
