@@ -11,6 +11,7 @@ packages=(
   libsqlite3-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   socat
+  libtelnet-dev  # the port bridge's Telnet layer
   "$@"
 )
 
