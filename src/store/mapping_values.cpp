@@ -5,7 +5,7 @@
 
 #include "store/registry_values.h"
 
-bool ReadMappingValues(platform::Registry& registry, platform::RegKey key, MappingValues* values) {
+bool ReadMappingValues(platform::Registry& registry, platform::RegKey key, MappingKeyValues* values) {
   bool read = ReadDword(registry, key, "IP Address", &values->ipAddress) &&
               ReadDword(registry, key, "Port", &values->port) &&
               ReadString(registry, key, "Description", values->description, sizeof values->description);

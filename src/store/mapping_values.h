@@ -9,7 +9,7 @@
 
 constexpr const char* kMappingListPath = "Enum\\OLMXV1X";
 
-struct MappingValues {
+struct MappingKeyValues {
   std::uint32_t ipAddress = 0;  // network byte order
   std::uint32_t port = 0;       // the device port, 1 for the first
   std::uint32_t enumId = 0;
@@ -22,12 +22,12 @@ struct MappingValues {
 // Reads "IP Address", "Port", "Description", "EnumID", "PortID" in this order, stopping
 // at the first that cannot be read (the fields read so far stay set), then the optional
 // "AutoReconn". False when one of the five could not be read.
-bool ReadMappingValues(platform::Registry& registry, platform::RegKey key, MappingValues* values);
+bool ReadMappingValues(platform::Registry& registry, platform::RegKey key, MappingKeyValues* values);
 
 // A mapped port as the driver serves it.
 struct MappedPort {
   std::int32_t comNumber = 0;  // n of "OLMXn", 1..255
-  MappingValues values;
+  MappingKeyValues values;
 };
 
 // Every "OLMXn" subkey of the mapping list whose values read completely, in key order;

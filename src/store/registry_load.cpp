@@ -205,7 +205,7 @@ bool TTorl7370PortEntry::Attach(TreeNode* treeNode) {
     window.ErrorCode = PMERR_REG_DRIVER;
     return false;
   }
-  MappingValues values;
+  MappingKeyValues values;
   const bool read = ReadMappingValues(registry, key, &values);
   // The key numbers go straight into the record, so a later failure leaves them set.
   if (values.enumIdRead) enumId = static_cast<std::int32_t>(values.enumId);
