@@ -21,6 +21,7 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
   void Signal(int signal);
   // Waits up to timeoutMs for the program to end; its wait status, or -1 when it runs on.
   int Wait(int timeoutMs = 5000);
