@@ -8,7 +8,6 @@
 //                           memory and its CPU over 10 idle seconds
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -17,36 +16,18 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <functional>
-#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "devsim/serial_ports.h"
-#include "support/child_process.h"
-#include "support/registry_builder.h"
-#include "support/temp_dir.h"
-#include "support/test_registry.h"
+#include "bridge/bridge_harness.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using bridgetest::Harness;
+using bridgetest::Mapping;
 using testsupport::ChildProcess;
-
-bool Eventually(const std::function<bool()>& done, int timeoutMs) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
-bool Exists(const std::string& path) {
-  struct stat info;
-  return lstat(path.c_str(), &info) == 0;
-}
 
 int OpenRaw(const std::string& path) {
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -113,46 +94,19 @@ std::string Contents(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The bridge on a registry of ports mappings to 127.0.0.1, device port k for COM k.
-// Writing the registry takes the disk's sync rate: it is done before the bridge starts.
-struct Bridge {
-  explicit Bridge(int ports) {
-    mkdir(comDir.c_str(), 0700);
-    testsupport::RegistryBuilder builder(registry.registry());
-    for (int k = 1; k <= ports; ++k) {
-      testsupport::MappingValues mapping;
-      mapping.model = 0x7316;
-      mapping.ip = "127.0.0.1";
-      mapping.port = static_cast<std::uint32_t>(k);
-      mapping.enumId = mapping.portId = k;
-      builder.WriteMapping("OLMX" + std::to_string(k), mapping);
-    }
-  }
-  void Start(int tcpBase) {
-    process = std::make_unique<ChildProcess>(
-        std::vector<std::string>{VEQ_BRIDGE_PROGRAM, "--tcp-base", std::to_string(tcpBase)},
-        std::vector<std::string>{"VEQ_REGISTRY=" + registry.Location(), "VEQ_COM_DIR=" + comDir}, dir.File("log"));
-  }
-  testsupport::TempDir dir;
-  std::string comDir = dir.File("com");
-  testsupport::TestRegistry registry;
-  std::unique_ptr<ChildProcess> process;
-};
-
 int Compare() {
   devsim::SerialSettings settings;
   settings.ports = 2;  // 1 for the bridge, 2 for socat
-  settings.tcpBase = 0;
-  devsim::SerialPorts device(settings);
-  if (!device.ok()) return std::fprintf(stderr, "no simulator ports\n"), 1;
-  Bridge bridge(1);
-  bridge.Start(device.tcpBase());
+  Harness bridge({{1, 1, true}}, settings);
+  if (!bridge.device.ok()) return std::fprintf(stderr, "no simulator ports\n"), 1;
+  bridge.StartBridge();
   const std::string socatPty = bridge.dir.File("socat-pty");
-  ChildProcess socat({"socat", "pty,rawer,link=" + socatPty, "tcp:127.0.0.1:" + std::to_string(device.tcpBase() + 2)},
-                     {}, bridge.dir.File("socat.log"));
-  if (!Eventually([&] { return Exists(bridge.comDir + "/COM1") && Exists(socatPty); }, 10000))
-    return std::fprintf(stderr, "no ports: %s\n", Contents(bridge.dir.File("log")).c_str()), 1;
-  const int viaBridge = OpenRaw(bridge.comDir + "/COM1"), viaSocat = OpenRaw(socatPty);
+  ChildProcess socat(
+      {"socat", "pty,rawer,link=" + socatPty, "tcp:127.0.0.1:" + std::to_string(bridge.device.tcpBase() + 2)}, {},
+      bridge.dir.File("socat.log"));
+  if (!Harness::Eventually([&] { return Harness::Exists(bridge.Link(1)) && Harness::Exists(socatPty); }))
+    return std::fprintf(stderr, "no ports: %s\n", bridge.Log().c_str()), 1;
+  const int viaBridge = OpenRaw(bridge.Link(1)), viaSocat = OpenRaw(socatPty);
   if (viaBridge < 0 || viaSocat < 0) return std::fprintf(stderr, "cannot open the ptys\n"), 1;
   std::vector<double> b1, b4, bs, s1, s4, ss;
   for (int round = 0; round < 5; ++round) {
@@ -191,20 +145,21 @@ double CpuSeconds(pid_t pid) {
 int ManyPorts(int ports) {
   devsim::SerialSettings settings;
   settings.ports = ports;
-  settings.tcpBase = 0;
-  devsim::SerialPorts device(settings);
-  if (!device.ok()) return std::fprintf(stderr, "no simulator ports\n"), 1;
-  Bridge bridge(ports);
+  std::vector<Mapping> mappings;
+  for (int k = 1; k <= ports; ++k) mappings.push_back({k, k, true});
+  // Writing the registry takes the disk's sync rate: it is done before the bridge starts.
+  Harness bridge(mappings, settings);
+  if (!bridge.device.ok()) return std::fprintf(stderr, "no simulator ports\n"), 1;
   const auto start = Clock::now();
-  bridge.Start(device.tcpBase());
+  bridge.StartBridge();
   auto linked = [&] {
     for (int k = 1; k <= ports; ++k)
-      if (!device.State(k).connected) return false;
+      if (!bridge.device.State(k).connected) return false;
     return true;
   };
-  if (!Eventually(linked, 60000)) return std::fprintf(stderr, "not every link came up\n"), 1;
+  if (!Harness::Eventually(linked, 60000)) return std::fprintf(stderr, "not every link came up\n"), 1;
   const double upSeconds = std::chrono::duration<double>(Clock::now() - start).count();
-  const pid_t pid = bridge.process->pid();
+  const pid_t pid = bridge.bridge->pid();
   const double cpuBefore = CpuSeconds(pid);
   std::this_thread::sleep_for(std::chrono::seconds(10));
   const double idleCpu = CpuSeconds(pid) - cpuBefore;

@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,36 +15,22 @@
 
 #include <chrono>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bridge/bridge_harness.h"
 #include "platform/serial.h"
-#include "support/child_process.h"
 #include "support/registry_builder.h"
 #include "support/temp_dir.h"
 #include "support/test_registry.h"
 
 namespace {
 
+using bridgetest::Harness;
 using testsupport::ChildProcess;
 using Bytes = std::vector<std::uint8_t>;
-
-bool Eventually(const std::function<bool()>& done, int timeoutMs = 10000) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
-bool Exists(const std::string& path) {
-  struct stat info;
-  return lstat(path.c_str(), &info) == 0;
-}
 
 int FreeTcpPort() {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -90,7 +75,7 @@ bool SetSpeed(int fd, speed_t speed) {
 Bytes RoundTrip(int fd, const Bytes& payload) {
   std::size_t written = 0;
   Bytes back;
-  Eventually([&] {
+  Harness::Eventually([&] {
     if (written < payload.size()) {
       const ssize_t n = write(fd, payload.data() + written, payload.size() - written);
       if (n > 0) written += static_cast<std::size_t>(n);
@@ -120,7 +105,7 @@ class Ser2netPeerTest : public ::testing::Test {
     setenv("VEQ_COM_DIR", comDir.c_str(), 1);  // where the utility's serial layer looks
     socat = std::make_unique<ChildProcess>(std::vector<std::string>{"socat", "pty,rawer,link=" + tty, "PIPE"},
                                            std::vector<std::string>{}, dir.File("socat.log"));
-    ASSERT_TRUE(Eventually([&] { return Exists(tty); }));
+    ASSERT_TRUE(Harness::Eventually([&] { return Harness::Exists(tty); }));
     const int port = FreeTcpPort();
     std::ofstream(dir.File("ser2net.yaml")) << "connection: &peer\n"
                                             << "  accepter: telnet(rfc2217),tcp,127.0.0.1," << port << "\n"
@@ -129,7 +114,7 @@ class Ser2netPeerTest : public ::testing::Test {
     peer = std::make_unique<ChildProcess>(
         std::vector<std::string>{"ser2net", "-n", "-c", dir.File("ser2net.yaml"), "-P", dir.File("ser2net.pid")},
         std::vector<std::string>{}, dir.File("ser2net.log"));
-    ASSERT_TRUE(Eventually([&] { return Listening(port); }));
+    ASSERT_TRUE(Harness::Eventually([&] { return Listening(port); }));
 
     testsupport::MappingValues mapping;
     mapping.model = 0x7316;
@@ -140,7 +125,7 @@ class Ser2netPeerTest : public ::testing::Test {
         std::vector<std::string>{VEQ_BRIDGE_PROGRAM, "--tcp-base", std::to_string(port - 1)},
         std::vector<std::string>{"VEQ_REGISTRY=" + registry.Location(), "VEQ_COM_DIR=" + comDir},
         dir.File("bridge.log"));
-    ASSERT_TRUE(Eventually([&] { return Exists(comDir + "/COM7"); })) << Log("bridge.log");
+    ASSERT_TRUE(Harness::Eventually([&] { return Harness::Exists(comDir + "/COM7"); })) << Log("bridge.log");
   }
 
   std::string Log(const std::string& name) {
@@ -161,10 +146,10 @@ TEST_F(Ser2netPeerTest, EveryByteComesBackAt115200And300AndTheSpeedReachesThePee
   ASSERT_TRUE(SetSpeed(fd, B115200));
   const Bytes fast = EveryValue(16);
   EXPECT_EQ(RoundTrip(fd, fast), fast) << Log("bridge.log");
-  EXPECT_TRUE(Eventually([&] { return SpeedOf(tty) == B115200; }));
+  EXPECT_TRUE(Harness::Eventually([&] { return SpeedOf(tty) == B115200; }));
 
   ASSERT_TRUE(SetSpeed(fd, B300));
-  EXPECT_TRUE(Eventually([&] { return SpeedOf(tty) == B300; })) << Log("bridge.log");
+  EXPECT_TRUE(Harness::Eventually([&] { return SpeedOf(tty) == B300; })) << Log("bridge.log");
   const Bytes slow = EveryValue(1);
   EXPECT_EQ(RoundTrip(fd, slow), slow) << Log("bridge.log");
   close(fd);
