@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -11,12 +12,17 @@
 #include <memory>
 #include <sstream>
 
+#include "app/port_mapper_window.h"
 #include "bridge/bridge_harness.h"
 #include "firmware/download_window.h"
 #include "firmware/firmware_image.h"
+#include "platform/registry_sqlite.h"
 #include "platform/serial.h"
+#include "platform/services.h"
 #include "platform/system.h"
 #include "porttest/port_test_window.h"
+#include "support/fake_platform.h"
+#include "support/registry_builder.h"
 #include "support/ui_test_backend.h"
 #include "support/ui_test_desktop.h"
 #include "ui/headless/user.h"
@@ -107,7 +113,7 @@ TEST(BridgeChain, FirmwareUpdateLeavesTheImageAndTheRebootReachesTheDevice) {
   ASSERT_TRUE(Click(*w.pbtnDLClose));
 }
 
-TEST(BridgeChain, APlainProgramGetsDataBaudAndALinkThatFollowsTheRegistry) {
+TEST(BridgeChain, APlainProgramGetsDataBaudAndTheLines) {
   Chain chain;
   // A program that knows nothing of the control socket: raw mode at 115200, 0xFF included.
   const int fd = open(chain.Link(5).c_str(), O_RDWR | O_NOCTTY);
@@ -130,16 +136,79 @@ TEST(BridgeChain, APlainProgramGetsDataBaudAndALinkThatFollowsTheRegistry) {
   EXPECT_EQ(chain.device.State(2).baudRate, 115200u);
   EXPECT_TRUE(chain.device.State(2).dtr);  // raised by the first open
 
-  // A mapping added and one changed, then the restart request: the bridge serves COM9
-  // without a restart, and COM5 keeps its link.
+  close(fd);
+}
+
+TEST(BridgeChain, AMappingAddedInTheWindowIsServedAfterExitAndYes) {
+  Chain chain;
   const int linksBefore = chain.device.State(2).connections;
-  chain.Map({9, 3, true});
-  platform::CreateSystemServices()->ExitWindowsEx(platform::kEwxReboot, 0);
-  EXPECT_TRUE(Harness::Eventually([&] { return chain.device.State(3).connected && Harness::Exists(chain.Link(9)); }))
+  testsupport::UiBackend backend;
+  std::string failure;
+  std::unique_ptr<platform::Registry> registry = platform::SqliteRegistry::Open(chain.registry, &failure);
+  ASSERT_TRUE(registry) << failure;
+  std::unique_ptr<platform::SystemServices> system = platform::CreateSystemServices();
+  testsupport::UiDesktop desktop;
+  testsupport::CountingCrypto crypto;
+  std::unique_ptr<platform::SerialPorts> serial = platform::CreateSystemSerialPorts();
+  std::unique_ptr<platform::Network> network = platform::CreateSystemNetwork();
+  platform::Services services{*registry, *system, desktop, crypto, *serial, *network};
+  auto w = std::make_unique<TfrmPortMapper7370>(services);
+  w->OnFormCreate();
+  ASSERT_FALSE(w->Terminated());
+  w->Show();
+  ui::TreeItem* com9 = nullptr;
+  for (const auto& category : w->tvwPortMapper->Items())
+    if (category->Text() == "Unused Ports")
+      for (const auto& item : category->Children())
+        if (item->Text() == "COM9") com9 = item.get();
+  ASSERT_NE(com9, nullptr);
+  ASSERT_TRUE(ui::user::Choose(*w->tvwPortMapper, *com9));
+  ASSERT_TRUE(ui::user::Choose(*w->cbxSelectedDevType, "VEQ7308(R)+"));
+  ASSERT_TRUE(Click(*w->cbxServerIPAddress));
+  ASSERT_TRUE(ui::user::Type(*w, std::string(w->cbxServerIPAddress->Text().size(), '\b') + "127.0.0.1\r"));
+  ASSERT_EQ(w->ApplyResult, 0);
+  EXPECT_FALSE(Harness::Exists(chain.Link(9)));
+  desktop.answers.push_back(platform::kIdYes);
+  ASSERT_TRUE(Click(*w->pbtnExit));
+  w.reset();
+  ASSERT_FALSE(desktop.boxes.empty());
+  EXPECT_EQ(desktop.boxes.back().text, "Do you want to reboot the system ?");
+  // The bridge serves COM9 on device port 1 without a restart; COM5 keeps its link.
+  EXPECT_TRUE(Harness::Eventually([&] { return chain.device.State(1).connected && Harness::Exists(chain.Link(9)); }))
       << chain.Log();
   EXPECT_EQ(chain.device.State(2).connections, linksBefore);
   const std::string status = chain.Status();
-  EXPECT_NE(status.find("COM5"), std::string::npos) << status;
-  EXPECT_NE(status.find("COM9"), std::string::npos) << status;
+  for (const auto& [com, port] : {std::make_pair(5, 2), std::make_pair(9, 1)}) {
+    std::istringstream lines(status);
+    std::string line, name, device, link;
+    while (std::getline(lines, line) && line.compare(0, 5, "COM" + std::to_string(com) + " ") != 0) {
+    }
+    std::istringstream(line) >> name >> device >> link;
+    EXPECT_EQ(device, "127.0.0.1:" + std::to_string(chain.device.tcpBase() + port)) << status;
+    EXPECT_EQ(link, "up") << status;
+  }
+}
+
+TEST(BridgeChain, AReloadDropsRemovedPortsAndReconnectsChangedOnes) {
+  Harness chain({{5, 1, true}, {6, 2, true}, {7, 3, true}});
+  chain.StartBridge();
+  ASSERT_TRUE(Harness::Eventually([&] { return chain.device.State(3).connected && Harness::Exists(chain.Link(7)); }));
+  const int fd = open(chain.Link(5).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  {
+    std::string failure;
+    std::unique_ptr<platform::Registry> registry = platform::SqliteRegistry::Open(chain.registry, &failure);
+    ASSERT_TRUE(registry) << failure;
+    ASSERT_TRUE(testsupport::RegistryBuilder(*registry).DeleteKey("Enum\\OLMXV1X", "OLMX5"));
+  }
+  chain.Map({6, 4, true});
+  chain.bridge->Signal(SIGHUP);
+  EXPECT_TRUE(Harness::Eventually([&] { return !Harness::Exists(chain.Link(5)) && chain.device.State(4).connected; }))
+      << chain.Log();
+  // The program that held COM5 sees the hang-up; COM7 kept its only link.
+  char byte = 0;
+  EXPECT_TRUE(Harness::Eventually([&] { return read(fd, &byte, 1) == 0 || errno == EIO; }));
   close(fd);
+  EXPECT_FALSE(chain.device.State(2).connected);
+  EXPECT_EQ(chain.device.State(3).connections, 1);
 }
