@@ -131,6 +131,7 @@ void BridgePort::LinkUp() {
   retryPauseMs_ = 0;
   loggedRefusal_ = false;
   log_.Line(name() + ": link up to " + AddressText(config_.address) + ":" + std::to_string(config_.tcpPort));
+  if (waiting_ == Waiting::kLink) FinishWait("OK");
   link_->Start();
   SendSettings(true);
   if (slaveOpen_) SendLines();
@@ -283,6 +284,9 @@ void BridgePort::Serve(const io::PollEntry* entries, std::size_t count, long lon
       Client client;
       client.fd = fd;
       clients_.push_back(client);
+      // The program opened the port just before: its first request must find the link
+      // being made, not wait for the next look at the pty.
+      if (!slaveOpen_ && io::PtySlaveOpen(pty_.master)) SlaveOpened(now);
     }
   }
   // The clients polled are the first ones of the list; one accepted just now is not.
@@ -312,7 +316,7 @@ void BridgePort::ServePtyRead() {
     if (state_ == LinkState::kUp) {
       link_->SendData(data, size);
       bytesOut_ += size;
-    } else if (config_.autoReconn) {
+    } else if (config_.autoReconn || state_ == LinkState::kConnecting) {
       held_.append(buffer + 1, size);
     }
     return;
@@ -463,8 +467,11 @@ void BridgePort::Request(Client& client, const std::string& line, long long now)
     return Answer(client, "OK");
   }
   if (verb == "MODEM") return Answer(client, "OK " + std::to_string(up ? link_->modemState() : 0));
-  if (verb == "LINK")
+  if (verb == "LINK") {
+    if (state_ == LinkState::kConnecting && !config_.autoReconn && waiting_ == Waiting::kNone)
+      return wait(Waiting::kLink);
     return Answer(client, up || config_.autoReconn ? "OK" : Error(platform::kSerialErrorGenFailure));
+  }
   if (verb == "IOCTL") {
     std::uint32_t code = 0;
     std::string hex, block;

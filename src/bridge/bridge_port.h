@@ -64,7 +64,7 @@ class BridgePort : private DeviceLink::Events {
     std::string in, out;
     bool waiting = false;  // a request is being answered by the device
   };
-  enum class Waiting { kNone, kLines, kPrivate };
+  enum class Waiting { kNone, kLines, kPrivate, kLink };
 
   // DeviceLink::Events
   void SendToDevice(const std::uint8_t* data, std::size_t size) override;

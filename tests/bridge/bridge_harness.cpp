@@ -1,7 +1,9 @@
 #include "bridge/bridge_harness.h"
 
 #include <stdio.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -29,6 +31,10 @@ Harness::Harness(const std::vector<Mapping>& mappings, devsim::SerialSettings se
 
 Harness::~Harness() {
   StopBridge();
+  // A sanitizer's report in the bridge ends up in its log, not in the test's output.
+  const std::string log = Log();
+  EXPECT_EQ(log.find("Sanitizer"), std::string::npos) << log;
+  EXPECT_EQ(log.find("runtime error:"), std::string::npos) << log;
   unsetenv("VEQ_COM_DIR");
   unsetenv("VEQ_REGISTRY");
 }
@@ -50,7 +56,13 @@ void Harness::StartBridge() {
       {VEQ_BRIDGE_PROGRAM, "--tcp-base", std::to_string(device.tcpBase())}, {}, logFile));
 }
 
-void Harness::StopBridge() { bridge.reset(); }
+void Harness::StopBridge() {
+  if (!bridge) return;
+  bridge->Signal(SIGTERM);
+  const int status = bridge->Wait(10000);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << "\n" << Log();
+  bridge.reset();
+}
 
 std::string Harness::Log() const {
   std::stringstream text;
