@@ -20,7 +20,7 @@ constexpr int kFirstRetryMs = 250;
 constexpr int kLastRetryMs = 4000;
 // A closed pty reports a hang-up without end; whether a program has opened it is looked
 // at this often instead.
-constexpr int kSlaveCheckMs = 50;
+constexpr int kSlaveCheckMs = 100;
 constexpr std::uint32_t kDriverReboot = 3000, kDriverFirmwareBlock = 3001;
 
 std::string AddressText(std::uint32_t address) {
