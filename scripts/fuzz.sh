@@ -7,7 +7,7 @@ set -euo pipefail
 seconds="${1:-30}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-fuzz"
-targets=(mapping_file_fuzz exf_image_fuzz monitor_link_fuzz command_response_fuzz registry_open_fuzz)
+targets=(mapping_file_fuzz exf_image_fuzz monitor_link_fuzz command_response_fuzz registry_open_fuzz device_link_fuzz)
 
 "$root/scripts/setup.sh" clang libclang-rt-14-dev
 

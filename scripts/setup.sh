@@ -11,6 +11,8 @@ packages=(
   libsqlite3-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   socat
+  libtelnet-dev  # the port bridge's Telnet layer
+  ser2net  # an independent RFC 2217 server the bridge is tested against
   "$@"
 )
 

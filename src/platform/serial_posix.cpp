@@ -1,6 +1,8 @@
 // Serial ports on POSIX: "\\.\COMn" is $VEQ_COM_DIR/COMn when that folder is given (a link
 // to any tty), else /dev/ttyS<n-1>. termios carries the DCB, the modem-line ioctls the
-// escape functions and the status, poll the time-outs.
+// escape functions and the status, poll the time-outs. A port the bridge serves has its
+// control socket beside it: there the format, the lines, the status, purges and the
+// driver's control codes go, which its pseudo-terminal cannot carry.
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -15,12 +17,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/bridge_io.h"
+#include "platform/port_control.h"
 #include "platform/serial.h"
 
 namespace platform {
 namespace {
 
 constexpr std::uint32_t kMaxDword = 0xFFFFFFFFu;
+// Longer than the bridge ever takes to answer, device round trip included.
+constexpr int kControlAnswerMs = 10000;
 
 struct BaudRate {
   std::uint32_t rate;
@@ -85,18 +91,43 @@ long long NowMs() {
   return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
+std::string Hex(const void* data, std::uint32_t size) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  for (std::uint32_t i = 0; i < size; ++i) {
+    text += kDigits[bytes[i] >> 4];
+    text += kDigits[bytes[i] & 0xF];
+  }
+  return text;
+}
+
 class PosixSerialPort : public SerialPort {
  public:
-  PosixSerialPort(int fd, std::string devicePath, DriverControl* driver)
-      : fd_(fd), devicePath_(std::move(devicePath)), driver_(driver) {}
+  PosixSerialPort(int fd, int control, std::string devicePath, DriverControl* driver)
+      : fd_(fd), control_(control), devicePath_(std::move(devicePath)), driver_(driver) {
+    if (control_ >= 0) {
+      GetTtyState(&controlDcb_);
+      // The format the bridge starts a link with.
+      controlDcb_.ByteSize = 8;
+      controlDcb_.Parity = kNoParity;
+    }
+  }
   ~PosixSerialPort() override {
     // The exclusive mode belongs to the tty, not to this descriptor: it would outlive the
     // port while anything else keeps the tty open.
     ioctl(fd_, TIOCNXCL);
     close(fd_);
+    bridgeio::Close(control_);
   }
 
   bool GetCommState(Dcb* dcb) override {
+    if (control_ < 0) return GetTtyState(dcb);
+    *dcb = controlDcb_;
+    return true;
+  }
+
+  bool GetTtyState(Dcb* dcb) {
     termios attributes{};
     if (tcgetattr(fd_, &attributes) != 0) return Fail(ControlError(errno));
     dcb->BaudRate = RateOf(cfgetospeed(&attributes));
@@ -129,8 +160,10 @@ class PosixSerialPort : public SerialPort {
   }
 
   bool SetCommState(const Dcb& dcb) override {
-    speed_t speed;
-    if (!SpeedOf(dcb.BaudRate, &speed) || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > kSpaceParity ||
+    speed_t speed = B9600;
+    const bool known = SpeedOf(dcb.BaudRate, &speed);
+    // The bridge carries any rate to the device; the pty takes only those it knows.
+    if ((!known && (control_ < 0 || dcb.BaudRate == 0)) || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > kSpaceParity ||
         dcb.StopBits > kTwoStopBits)
       return Fail(kSerialErrorInvalidParameter);
     // As on a 16550: one and a half stop bits only with 5 data bits, two only with more.
@@ -140,6 +173,7 @@ class PosixSerialPort : public SerialPort {
     if (dcb.fOutxDsrFlow || dcb.fDsrSensitivity || dcb.fDtrControl > kDtrControlEnable ||
         dcb.fRtsControl > kRtsControlHandshake)
       return Fail(kSerialErrorInvalidParameter);
+    if (control_ >= 0) return SetBridgedState(dcb, known ? &speed : nullptr);
     termios old{};
     if (tcgetattr(fd_, &old) != 0) return Fail(ControlError(errno));
     termios wanted = old;
@@ -193,10 +227,21 @@ class PosixSerialPort : public SerialPort {
     const bool rx = (flags & kPurgeRxClear) != 0, tx = (flags & kPurgeTxClear) != 0;
     if (!rx && !tx) return true;  // aborting needs nothing: every call here is synchronous
     if (tcflush(fd_, rx && tx ? TCIOFLUSH : rx ? TCIFLUSH : TCOFLUSH) != 0) return Fail(ControlError(errno));
+    if (control_ >= 0) return Ask(std::string("PURGE ") + (rx ? "1 " : "0 ") + (tx ? "1" : "0"), nullptr);
     return true;
   }
 
   bool EscapeCommFunction(std::uint32_t function) override {
+    if (control_ >= 0) {
+      switch (function) {
+        case kSetRts: rtsOn_ = true; break;
+        case kClrRts: rtsOn_ = false; break;
+        case kSetDtr: dtrOn_ = true; break;
+        case kClrDtr: dtrOn_ = false; break;
+        default: return Fail(kSerialErrorInvalidParameter);
+      }
+      return SendLines();
+    }
     switch (function) {
       case kSetRts: return SetLine(TIOCM_RTS, true);
       case kClrRts: return SetLine(TIOCM_RTS, false);
@@ -207,6 +252,13 @@ class PosixSerialPort : public SerialPort {
   }
 
   bool GetCommModemStatus(std::uint32_t* status) override {
+    if (control_ >= 0) {
+      std::string bits;
+      if (!Ask("MODEM", &bits)) return false;
+      *status = static_cast<std::uint32_t>(std::strtoul(bits.c_str(), nullptr, 10)) &
+                (kMsCtsOn | kMsDsrOn | kMsRingOn | kMsRlsdOn);
+      return true;
+    }
     int lines = 0;
     if (ioctl(fd_, TIOCMGET, &lines) != 0) return Fail(ControlError(errno));
     *status = ((lines & TIOCM_CTS) != 0 ? kMsCtsOn : 0) | ((lines & TIOCM_DSR) != 0 ? kMsDsrOn : 0) |
@@ -244,6 +296,8 @@ class PosixSerialPort : public SerialPort {
 
   bool WriteFile(const void* buffer, std::uint32_t size, std::uint32_t* transferred) override {
     *transferred = 0;
+    // A link that is down and not retried takes no data, as a failed driver would not.
+    if (control_ >= 0 && !Ask("LINK", nullptr)) return false;
     const long long total =
         static_cast<long long>(timeouts_.WriteTotalTimeoutMultiplier) * size + timeouts_.WriteTotalTimeoutConstant;
     const long long deadline = total > 0 ? NowMs() + total : -1;
@@ -263,6 +317,8 @@ class PosixSerialPort : public SerialPort {
   }
 
   bool DeviceIoControl(std::uint32_t code, const void* input, std::uint32_t inputSize) override {
+    if (driver_ == nullptr && control_ >= 0)
+      return Ask("IOCTL " + std::to_string(code) + " " + Hex(input, input == nullptr ? 0 : inputSize), nullptr);
     if (driver_ == nullptr) return Fail(kSerialErrorInvalidFunction);
     std::uint32_t error = 0;
     if (driver_->Control(devicePath_, code, input, inputSize, &error)) return true;
@@ -275,6 +331,58 @@ class PosixSerialPort : public SerialPort {
   bool Fail(std::uint32_t error) {
     lastError_ = error;
     return false;
+  }
+
+  // One request on the control socket; the answer's value (after "OK ") into *value.
+  bool Ask(const std::string& request, std::string* value) {
+    std::string answer;
+    if (!bridgeio::AskLocal(control_, request, &answer, kControlAnswerMs)) return Fail(kSerialErrorGenFailure);
+    if (answer.compare(0, 4, "ERR ") == 0) {
+      const unsigned long code = std::strtoul(answer.c_str() + 4, nullptr, 10);
+      return Fail(code != 0 ? static_cast<std::uint32_t>(code) : kSerialErrorGenFailure);
+    }
+    if (answer.compare(0, 2, "OK") != 0) return Fail(kSerialErrorGenFailure);
+    if (value != nullptr) *value = answer.size() > 3 ? answer.substr(3) : std::string();
+    return true;
+  }
+
+  bool SendLines() {
+    return Ask(std::string("LINES ") + (dtrOn_ ? "1 " : "0 ") + (rtsOn_ ? "1" : "0"), nullptr);
+  }
+
+  // A bridged port: the pty gets what it can hold (raw mode, speed, stop bits, flow
+  // control, so a program reading its settings sees them); the bridge gets the whole
+  // format and the lines.
+  bool SetBridgedState(const Dcb& dcb, const speed_t* speed) {
+    termios wanted{};
+    if (tcgetattr(fd_, &wanted) != 0) return Fail(ControlError(errno));
+    cfmakeraw(&wanted);
+    wanted.c_cflag |= CLOCAL | CREAD;
+    wanted.c_cflag &= ~(CSTOPB | CRTSCTS);
+    wanted.c_iflag &= ~(INPCK | IXON | IXOFF | IXANY);
+    if (dcb.StopBits != kOneStopBit) wanted.c_cflag |= CSTOPB;
+    const bool hardware = dcb.fOutxCtsFlow || dcb.fRtsControl == kRtsControlHandshake;
+    if (hardware) wanted.c_cflag |= CRTSCTS;
+    if (dcb.fOutX) wanted.c_iflag |= IXON;
+    if (dcb.fInX) wanted.c_iflag |= IXOFF;
+    if (speed != nullptr) {
+      cfsetispeed(&wanted, *speed);
+      cfsetospeed(&wanted, *speed);
+    }
+    if (tcsetattr(fd_, TCSANOW, &wanted) != 0) return Fail(kSerialErrorInvalidParameter);
+    const int flow = hardware ? 2 : dcb.fOutX || dcb.fInX ? 1 : 0;
+    if (!Ask("STATE " + std::to_string(dcb.BaudRate) + " " + std::to_string(dcb.ByteSize) + " " +
+                 std::to_string(dcb.Parity) + " " + std::to_string(dcb.StopBits) + " " + std::to_string(flow),
+             nullptr))
+      return false;
+    dtrOn_ = dcb.fDtrControl == kDtrControlEnable;
+    rtsOn_ = dcb.fRtsControl != kRtsControlDisable;
+    if (!SendLines()) return false;
+    controlDcb_ = dcb;
+    controlDcb_.fBinary = true;
+    dtrControl_ = dcb.fDtrControl;
+    rtsControl_ = dcb.fRtsControl;
+    return true;
   }
 
   bool SetLine(int line, bool on) {
@@ -293,6 +401,9 @@ class PosixSerialPort : public SerialPort {
   }
 
   int fd_;
+  int control_;  // the bridge's control socket, or -1
+  Dcb controlDcb_;
+  bool dtrOn_ = true, rtsOn_ = true;
   std::string devicePath_;
   DriverControl* driver_;
   CommTimeouts timeouts_;
@@ -331,7 +442,9 @@ class PosixSerialPorts : public SerialPorts {
       close(fd);
       return nullptr;
     }
-    return std::make_unique<PosixSerialPort>(fd, devicePath, driver_);
+    const std::string control = file + kPortControlSuffix;
+    const int controlFd = bridgeio::IsSocket(control) ? bridgeio::ConnectLocal(control) : -1;
+    return std::make_unique<PosixSerialPort>(fd, controlFd, devicePath, driver_);
   }
 
  private:

@@ -7,6 +7,7 @@
 #include "platform/address.h"
 #include "store/device_models.h"
 #include "store/error_codes.h"
+#include "store/mapping_values.h"
 #include "store/port_manager.h"
 #include "store/port_mapper_window.h"
 #include "store/registry_values.h"
@@ -29,7 +30,7 @@ struct DriverKey {
 };
 
 const DriverKey kDriverKeys[] = {
-    {"Enum\\OLMXV1X", &TTorl7370PortManager::hMappingList, PMERR_REG_DRIVER},
+    {kMappingListPath, &TTorl7370PortManager::hMappingList, PMERR_REG_DRIVER},
     {"Enum\\Root\\Ports", &TTorl7370PortManager::hDeviceNodes, PMERR_REG_DRIVER},
     {"System\\CurrentControlSet\\Services\\Class\\Ports", &TTorl7370PortManager::hClassDrivers,
      PMERR_REG_SERIALCOMM},
@@ -204,27 +205,23 @@ bool TTorl7370PortEntry::Attach(TreeNode* treeNode) {
     window.ErrorCode = PMERR_REG_DRIVER;
     return false;
   }
-  std::uint32_t address = 0, port = 0, number = 0;
-  char memo[sizeof description];
-  bool read = ReadDword(registry, key, "IP Address", &address) && ReadDword(registry, key, "Port", &port) &&
-              ReadString(registry, key, "Description", memo, sizeof memo);
+  MappingKeyValues values;
+  const bool read = ReadMappingValues(registry, key, &values);
   // The key numbers go straight into the record, so a later failure leaves them set.
-  if (read && (read = ReadDword(registry, key, "EnumID", &number))) enumId = static_cast<std::int32_t>(number);
-  if (read && (read = ReadDword(registry, key, "PortID", &number))) portId = static_cast<std::int32_t>(number);
+  if (values.enumIdRead) enumId = static_cast<std::int32_t>(values.enumId);
+  if (values.portIdRead) portId = static_cast<std::int32_t>(values.portId);
   if (!read) {
     window.ErrorCode = PMERR_REG_READ;
     registry.CloseKey(key);
     return false;
   }
-  std::uint32_t reconnect = 0;
-  if (!ReadDword(registry, key, "AutoReconn", &reconnect)) reconnect = 0;
   if (kind == kModelTorl7370S || kind == kModelTorl7371S) LoadSecurity(*this, registry, key, store.machineValue);
   registry.CloseKey(key);
-  devicePort = devicePortEdit = static_cast<std::int32_t>(port - 1u);
-  ipAddress = address;
+  devicePort = devicePortEdit = static_cast<std::int32_t>(values.port - 1u);
+  ipAddress = values.ipAddress;
   CopyText(ipText, platform::InetNtoa(ipAddress).c_str());
-  CopyText(description, memo);
-  autoReconn = autoReconnEdit = reconnect;
+  CopyText(description, values.description);
+  autoReconn = autoReconnEdit = values.autoReconn;
   if (!window.HasKnownAddress(ipText)) window.AddKnownAddress(ipText);
   return true;
 }

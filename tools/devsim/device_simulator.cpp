@@ -1,8 +1,8 @@
 #include "devsim/device_simulator.h"
 
-#include <arpa/inet.h>
+#include "devsim/listen_socket.h"
+
 #include <errno.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -90,30 +90,11 @@ class Reader {
   std::size_t begin_ = 0, end_ = 0;
 };
 
-int Listen(std::uint16_t port, std::uint16_t* bound) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  const int yes = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  socklen_t length = sizeof address;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 4) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    close(fd);
-    return -1;
-  }
-  *bound = ntohs(address.sin_port);
-  return fd;
-}
-
 }  // namespace
 
 DeviceSimulator::DeviceSimulator(const DeviceSettings& settings) : settings_(settings) {
-  commandListener_ = Listen(settings.commandPort, &commandPort_);
-  monitorListener_ = Listen(settings.monitorPort, &monitorPort_);
+  commandListener_ = ListenOnLoopback(settings.commandPort, 4, false, &commandPort_);
+  monitorListener_ = ListenOnLoopback(settings.monitorPort, 4, false, &monitorPort_);
   ok_ = commandListener_ >= 0 && monitorListener_ >= 0;
   if (!ok_) return;
   // Refused from the start: a client quicker than the serving thread's first turn would
@@ -151,7 +132,7 @@ void DeviceSimulator::Serve(int listener, bool monitor) {
         commandListener_ = -1;
       } else if (!refuse && commandListener_ < 0) {
         std::uint16_t bound = 0;
-        commandListener_ = Listen(commandPort_, &bound);
+        commandListener_ = ListenOnLoopback(commandPort_, 4, false, &bound);
       }
       listener = commandListener_;
       lock.unlock();
