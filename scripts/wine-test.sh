@@ -85,7 +85,7 @@ socat pty,rawer,link="$WINEPREFIX/dosdevices/com5" PIPE &
 pids+=($!)
 # The device: free ports on 127.0.0.1, running until its standard input ends.
 mkfifo "$work/device.in"
-"$native/tools/devsim/veq-devsim" --device 7316 --command-port 0 --monitor-port 0 \
+"$native/tools/devsim/veq-devsim" --device 7316 --command-port 0 --monitor-port 0 --serial-ports 0 \
   --save-images "$work/received" <"$work/device.in" >"$work/device.out" &
 device=$!
 pids+=($device)
