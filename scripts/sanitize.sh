@@ -50,9 +50,10 @@ echo "== ThreadSanitizer: the workers and the windows that wait for them"
 configure "$tsan" -DVEQ_BUILD_UI=OFF -DVEQ_SANITIZE=thread
 cmake --build "$tsan" -j "$jobs" --target detect_tests porttest_tests firmware_tests firmware_com_download_tests \
   ui_layer_tests detect_window_tests porttest_window_tests firmware_window_tests firmware_network_window_tests \
-  firmware_hostile_window_tests app_window_tests app_command_tests app_program_tests app_security_tests
+  firmware_hostile_window_tests app_window_tests app_command_tests app_program_tests app_security_tests \
+  platform_worker_life_tests
 # The 43 MB download only checks arithmetic, and under ThreadSanitizer it runs past the
 # device's response time: it runs in the other two builds.
 (cd "$tsan" && ctest --output-on-failure --no-tests=error -j "$jobs" "${retry[@]}" \
-  -E 'ProgressOfAnImageAbove42Megabytes' -R '^(DetectPortThread|PortTestProcedure|NetworkDownload|ComDownloadWorker|ComDownloadWorkerLife|MonitorLinkTest|HeadlessWindow|DetectPortWindow|PortTestWindow|DownloadWindow|NetworkDownloadWindow|HostileNetworkWindow|MainWindow|Commands|Program|Security)\.')
+  -E 'ProgressOfAnImageAbove42Megabytes' -R '^(DetectPortThread|PortTestProcedure|NetworkDownload|ComDownloadWorker|ComDownloadWorkerLife|MonitorLinkTest|HeadlessWindow|DetectPortWindow|PortTestWindow|DownloadWindow|NetworkDownloadWindow|HostileNetworkWindow|MainWindow|Commands|Program|Security|WorkerLife)\.')
 check_reports "$tsan"
