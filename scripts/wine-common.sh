@@ -32,6 +32,19 @@ veq_gate() {
   tail -1 "$3"
 }
 
+# True when 32-bit Wine can start here; otherwise says why and, unless VEQ_REQUIRE_WINE
+# is 1, leaves the caller to skip what needs Wine. Some virtual machines' kernels execute
+# no 32-bit x86 program at all ("Exec format error"), whatever is installed.
+veq_wine_starts() {
+  local why
+  why="$(/usr/lib/wine/wine --version 2>&1)" && return 0
+  echo "== Under Wine: NOT RUN. 32-bit Wine cannot start on this machine: ${why##*/}"
+  echo "   The Windows suites and the whole program under Wine need a machine that executes"
+  echo "   32-bit x86 programs; what runs without Wine (the builds and the gates) has run."
+  [ "${VEQ_REQUIRE_WINE:-0}" = 1 ] && { echo "VEQ_REQUIRE_WINE=1: that is a failure" >&2; exit 1; }
+  return 1
+}
+
 # Makes the prefix: Windows 98 for the program, the system's fonts where Windows keeps
 # them (this Wine finds MS Sans Serif, Fixedsys and the caption buttons' Marlett nowhere
 # else and would substitute others), and what the driver's installation leaves in the

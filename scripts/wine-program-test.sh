@@ -35,6 +35,7 @@ veq_build_windows "$build"
 # that a 486DX executes every instruction.
 veq_gate import "$build/src/app/$veq_program" "$build/import-gate-program.log"
 veq_gate processor "$build/src/app/$veq_program" "$build/processor-gate-program.log"
+veq_wine_starts || exit 0
 
 work="$(mktemp -d)"
 shots="$build/screenshots"

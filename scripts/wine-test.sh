@@ -37,6 +37,10 @@ grep -E 'FAIL|import gate' "$windows/import-gate.log"
 "$root/scripts/processor-gate.sh" "$suiteExe" >"$windows/processor-gate.log" || true
 tail -1 "$windows/processor-gate.log"
 # The gates on the program itself: in wine-program-test.sh, at the end.
+if ! veq_wine_starts; then
+  "$root/scripts/wine-program-test.sh" "$windows"
+  exit 0
+fi
 
 work="$(mktemp -d)"
 pids=()
