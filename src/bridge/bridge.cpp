@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <algorithm>
 
+#include "platform/directories.h"
 #include "platform/port_control.h"
 #include "platform/registry.h"
+#include "platform/registry_sqlite.h"
 #include "store/mapping_values.h"
 
 namespace bridge {
@@ -66,6 +68,13 @@ void Bridge::RemoveStaleLinks() {
 }
 
 bool Bridge::ReadMappings(std::map<int, PortConfig>* configs) {
+  // The bridge only reads: opening a registry file the utility has not made yet would make
+  // it, so a missing one simply maps nothing until a reload finds it.
+  const std::string path = platform::SqliteRegistry::DefaultPath();
+  if (!path.empty() && !platform::FileExists(path)) {
+    log_.Line("no registry at " + path + " yet: no port is mapped");
+    return true;
+  }
   std::string failure;
   std::unique_ptr<platform::Registry> registry = platform::OpenSystemRegistry(&failure);
   std::vector<MappedPort> mapped;

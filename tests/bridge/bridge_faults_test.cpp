@@ -165,6 +165,17 @@ TEST(BridgeFaults, AReaderThatStopsLosesNothingAndMemoryStaysBounded) {
   EXPECT_LT(peak - before, 1024) << "grew from " << before << " KiB to " << peak << " KiB";
 }
 
+TEST(BridgeFaults, ARegistryNotYetMadeStaysUnmadeUntilTheUtilityMakesIt) {
+  Harness chain({});
+  chain.StartBridge();
+  ASSERT_TRUE(Harness::Eventually([&] { return chain.Log().find("no port is mapped") != std::string::npos; }))
+      << chain.Log();
+  EXPECT_FALSE(Harness::Exists(chain.registry));
+  chain.Map({5, 1, true});
+  chain.bridge->Signal(SIGHUP);
+  EXPECT_TRUE(Harness::Eventually([&] { return PlainProgram(chain.Link(5)).Echoes("mapped later"); })) << chain.Log();
+}
+
 TEST(BridgeFaults, KilledOrStartedTwice) {
   Harness chain({{5, 1, true}});
   chain.StartBridge();
