@@ -161,8 +161,15 @@ TEST(BridgeFaults, AReaderThatStopsLosesNothingAndMemoryStaysBounded) {
   writer.Join();
   EXPECT_TRUE(written);
   EXPECT_TRUE(got == data) << got.size() << " of " << data.size() << " bytes back";
+#ifndef __SANITIZE_ADDRESS__
   // Three 64 KiB buffers and a read chunk each way: far below the 4 MiB that went through.
+  // (AddressSanitizer's quarantine keeps every freed buffer resident, so only the plain
+  // build can show the bound.)
   EXPECT_LT(peak - before, 1024) << "grew from " << before << " KiB to " << peak << " KiB";
+#else
+  (void)peak;
+  (void)before;
+#endif
 }
 
 TEST(BridgeFaults, ARegistryNotYetMadeStaysUnmadeUntilTheUtilityMakesIt) {
